@@ -1,0 +1,32 @@
+# Front door: every target first makes sure the Debian packages are there,
+# then configures and builds with CMake, then does its job.
+BUILD   ?= build
+PREFIX  ?= /usr/local
+DESTDIR ?=
+JOBS    ?= $(shell nproc)
+
+CMAKE_CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: deps build test demo bench install fuzz test-sanitize clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@$(CMAKE_CONFIGURE) > /dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+bench: build
+	@scripts/bench.sh $(BUILD)
+
+install: build
+	@scripts/install.sh $(BUILD) "$(DESTDIR)" "$(PREFIX)"
+
+clean:
+	rm -rf $(BUILD) build-sanitize build-fuzz

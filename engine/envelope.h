@@ -1,0 +1,28 @@
+// Linear attack/decay/sustain/release generator; levels run 0..1.
+//
+// Times become per-sample steps when they are set, at the rate in force then.
+#pragma once
+
+#include <cstdint>
+
+struct Envelope {
+    // The numbers are part of the interface: the render loop tests for 99.
+    enum State : int32_t { Attack = 1, Decay = 2, Sustain = 3, Release = 4, Finished = 99 };
+
+    float sampleRate = 0; // Hz
+    float level = 0;
+    float attackStep = 0.001f;
+    float decayStep = 0.001f;
+    float sustainLevel = 0; // never negative
+    float releaseStep = 0.001f;
+    int32_t state = Attack;
+
+    void setSampleRate(float rate);
+    void setAttack(float seconds);
+    void setDecay(float seconds);
+    void setRelease(float seconds);
+    void setSustain(float sustain);
+    void start();
+    void release();
+    float tick();
+};

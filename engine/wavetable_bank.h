@@ -1,0 +1,22 @@
+// Band-limited single-cycle tables for the oscillators, rebuilt per sample rate.
+//
+// 257 tables of 512 points in one contiguous array: saw tables for notes 0..127,
+// triangle tables for notes 0..127, and one sine. Each saw and triangle table holds
+// the harmonics that fit below half the sample rate for its note (at least the 8 of
+// the top tables, at most 384).
+#pragma once
+
+struct WavetableBank {
+    static constexpr int kPoints = 512;
+    static constexpr int kNotes = 128;
+    static constexpr int kSize = 257 * kPoints; // 131584 floats
+
+    float points[kSize];
+
+    // Rewrites every point of every table for this rate (Hz).
+    void rebuild(float sampleRate);
+
+    const float* sawTable(int note) const { return points + (note << 9); }
+    const float* triangleTable(int note) const { return points + ((note | 0x80) << 9); }
+    const float* sineTable() const { return points + (256 << 9); }
+};
