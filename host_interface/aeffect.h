@@ -221,6 +221,15 @@ enum : int32_t {
     kPlugCategSynth,
 };
 
+// Answers to audioMasterGetCurrentProcessLevel: the kind of thread a call comes from.
+enum : int32_t {
+    kVstProcessLevelUnknown = 0,
+    kVstProcessLevelUser,     // user interface thread
+    kVstProcessLevelRealtime, // audio thread
+    kVstProcessLevelPrefetch, // sequencer thread working ahead
+    kVstProcessLevelOffline,  // rendering offline, faster or slower than real time
+};
+
 // ---- Events ----
 
 enum : int32_t {
@@ -236,6 +245,9 @@ struct VstEvent {
     int32_t flags;
     char data[16];
 };
+
+// VstMidiEvent::flags: the event comes from a live player, not a sequence.
+enum : int32_t { kVstMidiEventIsRealtime = 1 << 0 };
 
 struct VstMidiEvent {
     int32_t type; // kVstMidiType
