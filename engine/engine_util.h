@@ -1,0 +1,56 @@
+// Small pieces shared by the engine units: the note pitches, the sine cycle, phase
+// wrapping and the five-way choice decoding.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace engine {
+
+constexpr int kTablePoints = 512; // points per single-cycle table
+constexpr int kTableMask = 511;
+
+// Hz per MIDI note. The factor is the literal 1.059463094359, applied by repeated
+// multiplication; it is a hair below a true semitone, so high notes run slightly flat
+// (note 69 is 439.9999999911709 Hz).
+inline void fillPitchTable(double (&hz)[128]) {
+    hz[0] = 8.175798915636872;
+    for (int note = 1; note < 128; ++note)
+        hz[note] = hz[note - 1] * 1.059463094359;
+}
+
+// One sine cycle over 512 points, each rounded to single precision.
+inline void fillSineTable(float* table) {
+    for (int p = 0; p < kTablePoints; ++p)
+        table[p] = static_cast<float>(std::sin(p * 6.283185307179586 * 0.001953125));
+}
+
+// Truncates toward zero. A value out of int32 range (or NaN) gives INT32_MIN, as the
+// hardware conversion does, rather than undefined behaviour.
+inline int32_t truncateToInt32(double x) {
+    if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+    return static_cast<int32_t>(x);
+}
+
+// Wraps a phase in table points; returns whether it wrapped. One subtraction per sample,
+// so a phase of exactly 512 stays (it reads like 0). Only an advance of a whole cycle or
+// more, a frequency at or above the sample rate, would leave the phase above 512 and let
+// it grow without bound; that case alone is reduced fully.
+inline bool wrapPhase(double& phase) {
+    if (!(phase > 512.0)) return false;
+    phase -= 512.0;
+    if (phase > 512.0) phase = std::fmod(phase, 512.0);
+    return true;
+}
+
+// A normalised value to a code 0..4. The thresholds are single precision and a value on a
+// boundary belongs to the upper code.
+inline int32_t fiveWayChoice(float x) {
+    if (x < 0.2f) return 0;
+    if (x < 0.4f) return 1;
+    if (x < 0.6f) return 2;
+    if (x < 0.8f) return 3;
+    return 4;
+}
+
+} // namespace engine

@@ -1,0 +1,69 @@
+#include "engine/wavetable_bank.h"
+
+#include "engine/engine_util.h"
+
+#include <algorithm>
+
+namespace {
+
+using engine::kTableMask;
+using engine::kTablePoints;
+
+constexpr int kTopNote = 127;
+constexpr int kTopHarmonics = 8; // the top tables hold these whatever the rate
+constexpr int kMaxHarmonics = 384;
+
+// Adds harmonics first..last to one note's saw and triangle, in place. The saw gets every
+// harmonic at 1/m in sine phase; the triangle only the odd ones at 1/D², as cosines (the
+// quarter-cycle offset is added after multiplying by D). Each new contribution is rounded
+// to single precision before it meets the stored point, and the sum rounded again.
+void addHarmonics(float* saw, float* triangle, const float* sine, int first, int last) {
+    const int firstOdd = first | 1;
+    for (int j = 0; j < kTablePoints; ++j) {
+        double sawSum = 0.0;
+        for (int m = first; m <= last; ++m)
+            sawSum += (1.0 / m) * static_cast<double>(sine[(m * j) & kTableMask]);
+        double triangleSum = 0.0;
+        for (int d = firstOdd; d <= last; d += 2)
+            triangleSum +=
+                4.0 / (d * d) * -1.0 * static_cast<double>(sine[(d * j + 128) & kTableMask]);
+
+        const float sawPart = static_cast<float>(0.5 * sawSum);
+        const float trianglePart = static_cast<float>(-0.2 * triangleSum);
+        saw[j] = static_cast<float>(static_cast<double>(saw[j]) + static_cast<double>(sawPart));
+        triangle[j] = static_cast<float>(static_cast<double>(triangle[j]) +
+                                         static_cast<double>(trianglePart));
+    }
+}
+
+} // namespace
+
+void WavetableBank::rebuild(float sampleRate) {
+    double noteHz[kNotes];
+    engine::fillPitchTable(noteHz);
+
+    float* sine = points + (256 << 9);
+    engine::fillSineTable(sine);
+
+    auto saw = [this](int note) { return points + (note << 9); };
+    auto triangle = [this](int note) { return points + ((note | 0x80) << 9); };
+
+    std::fill(saw(kTopNote), saw(kTopNote) + kTablePoints, 0.0f);
+    std::fill(triangle(kTopNote), triangle(kTopNote) + kTablePoints, 0.0f);
+    addHarmonics(saw(kTopNote), triangle(kTopNote), sine, 1, kTopHarmonics);
+
+    // Going down, each table is the one above plus the harmonics that have newly come
+    // below half the sample rate. A count at or below the one already held copies (so
+    // notes with 8 or fewer harmonics play the top tables); past 384 every lower note
+    // copies the fullest table.
+    const double halfRate = sampleRate * 0.5;
+    int harmonics = kTopHarmonics;
+    for (int note = kTopNote - 1; note >= 0; --note) {
+        std::copy(saw(note + 1), saw(note + 1) + kTablePoints, saw(note));
+        std::copy(triangle(note + 1), triangle(note + 1) + kTablePoints, triangle(note));
+        const int32_t highest = engine::truncateToInt32(halfRate / noteHz[note]);
+        if (highest > kMaxHarmonics || highest <= harmonics) continue;
+        addHarmonics(saw(note), triangle(note), sine, harmonics + 1, highest);
+        harmonics = highest;
+    }
+}
