@@ -1,0 +1,1 @@
+// The per-sample render loop of VstXSynth; filled in with the synth.
