@@ -1,0 +1,61 @@
+#include "engine/resonant_filter.h"
+
+#include <cmath>
+
+void ResonantFilter::setSampleRate(float rate) {
+    sampleRate = rate;
+    // Octaves from 40 Hz up to a quarter of the rate.
+    cutoffSpan = std::log(rate * 0.25 / 40.0) / std::log(2.0);
+}
+
+void ResonantFilter::setMode(float value) {
+    mode = value >= 0.5f ? 1 : 0;
+    updateCoefficients();
+}
+
+void ResonantFilter::setCutoff(float value) {
+    if (value > 1) value = 1;
+    if (value < 0) value = 0;
+    const double hz = std::pow(2.0, value * cutoffSpan) * 40.0;
+    angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
+    updateCoefficients();
+}
+
+void ResonantFilter::setResonance(float divisor) {
+    resonanceFactor = divisor;
+    updateCoefficients();
+}
+
+void ResonantFilter::updateCoefficients() {
+    const double w = angularCutoff;
+    const double cw = std::cos(w);
+    // No factor 2 under sin(w): a divisor of 1 is the widest, flattest setting.
+    const double alpha = std::sin(w) / resonanceFactor;
+    if (mode == 1) {
+        b0 = (1.0 + cw) * 0.5;
+        b1 = -(1.0 + cw);
+        b2 = (1.0 + cw) * 0.5;
+    } else {
+        b0 = (1.0 - cw) * 0.5;
+        b1 = 1.0 - cw;
+        b2 = (1.0 - cw) * 0.5;
+    }
+    a0 = 1.0 + alpha; // kept undivided; the difference equation does not use it
+    a1 = -2.0 * cw;
+    a2 = 1.0 - alpha;
+    b0 /= a0;
+    b1 /= a0;
+    b2 /= a0;
+    a1 /= a0;
+    a2 /= a0;
+}
+
+float ResonantFilter::process(float input) {
+    const double x = input;
+    const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y; // the output as heard, single precision
+    return y;
+}
