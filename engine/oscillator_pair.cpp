@@ -9,10 +9,11 @@
 namespace {
 
 // The band-limited tables for a frequency. The reference is a hair below the pitch
-// table's first entry, and the table's factor a hair below a true semitone, so a note
-// played at tuning 1 lands just under its own number and plays the tables of the note
-// below (note 60 gives 59.9999999998); note 0 stays 0. The AND folds frequencies from
-// about 13290 Hz up onto low notes' tables, and those a semitone below note 0 onto high.
+// table's first entry, and the table's factor a hair below a true semitone, so from note
+// 17 up a note played at tuning 1 lands just under its own number and plays the tables of
+// the note below (note 60 gives 59.9999999998); notes 0 to 16 keep their own. The AND
+// folds frequencies from about 13290 Hz up onto low notes' tables, and those a semitone
+// below note 0 onto high ones.
 int32_t tableNote(double frequency) {
     return engine::truncateToInt32(std::log(frequency / 8.1757989156) * 17.31234049066756) & 127;
 }
