@@ -14,6 +14,7 @@ int record1, record2; // stand-ins for host records the dispatcher only hands on
 void* const P = textBuffer;
 void* const R1 = &record1;
 void* const R2 = &record2;
+const intptr_t A1 = reinterpret_cast<intptr_t>(R1); // R1 passed in value
 
 struct Row {
     int32_t opcode;
@@ -38,6 +39,7 @@ void checkRows(const std::vector<Row>& rows) {
 }
 
 TEST(CoreDispatch, EachOpcodeReachesItsOperation) {
+    // clang-format off
     checkRows({
         {effOpen, 0, 0, nullptr, 0, {"open"}, 0},
         {effClose, 0, 0, nullptr, 0, {"close"}, 0},
@@ -48,13 +50,8 @@ TEST(CoreDispatch, EachOpcodeReachesItsOperation) {
         {effGetParamLabel, 4, 0, P, 0, {"getParameterLabel", 4, 0, P}, 0},
         {effGetParamDisplay, 5, 0, P, 0, {"getParameterDisplay", 5, 0, P}, 0},
         {effGetParamName, 6, 0, P, 0, {"getParameterName", 6, 0, P}, 0},
-        {effSetSampleRate,
-         0,
-         0,
-         nullptr,
-         48000.0f,
-         {"setSampleRate", 0, 0, nullptr, nullptr, 48000.0f},
-         0},
+        {effSetSampleRate, 0, 0, nullptr, 48000.0f,
+         {"setSampleRate", 0, 0, nullptr, nullptr, 48000.0f}, 0},
         {effSetBlockSize, 0, 512, nullptr, 0, {"setBlockSize", 512}, 0},
         {effMainsChanged, 0, 0, nullptr, 0, {"suspend"}, 0},
         {effMainsChanged, 0, 1, nullptr, 0, {"resume"}, 0},
@@ -64,6 +61,7 @@ TEST(CoreDispatch, EachOpcodeReachesItsOperation) {
         {effGetChunk, 0, 0, R1, 0, {"getChunk", 0, 0, R1}, 77},
         {effSetChunk, 3, 4096, R1, 0, {"setChunk", 4096, 1, R1}, 77},
     });
+    // clang-format on
 }
 
 TEST(CoreDispatch, ProgramNumberIsRangeCheckedOnValue) {
@@ -98,6 +96,7 @@ TEST(CoreDispatch, OpcodesWithoutOperationAnswerZeroOrIdentify) {
 }
 
 TEST(ExtendedDispatch, EachOpcodeReachesItsOperation) {
+    // clang-format off
     checkRows({
         {effProcessEvents, 0, 0, R1, 0, {"processEvents", 0, 0, R1}, 77},
         {effCanBeAutomated, 40, 0, nullptr, 0, {"canBeAutomated", 40}, 1},
@@ -111,13 +110,7 @@ TEST(ExtendedDispatch, EachOpcodeReachesItsOperation) {
         {effOfflinePrepare, 0, 2, R1, 0, {"offlinePrepare", 2, 0, R1}, 1},
         {effOfflineRun, 0, 2, R1, 0, {"offlineRun", 2, 0, R1}, 1},
         {effProcessVarIo, 0, 0, R1, 0, {"processVariableIo", 0, 0, R1}, 1},
-        {effSetSpeakerArrangement,
-         0,
-         reinterpret_cast<intptr_t>(R1),
-         R2,
-         0,
-         {"setSpeakerArrangement", 0, 0, R1, R2},
-         1},
+        {effSetSpeakerArrangement, 0, A1, R2, 0, {"setSpeakerArrangement", 0, 0, R1, R2}, 1},
         {effSetBypass, 0, 5, nullptr, 0, {"setBypass", 1}, 1},
         {effSetBypass, 0, 0, nullptr, 0, {"setBypass", 0}, 1},
         {effGetEffectName, 0, 0, P, 0, {"getEffectName", 0, 0, P}, 1},
@@ -136,13 +129,7 @@ TEST(ExtendedDispatch, EachOpcodeReachesItsOperation) {
         {effGetMidiKeyName, 9, 0, R1, 0, {"getMidiKeyName", 9, 0, R1}, 1},
         {effBeginSetProgram, 0, 0, nullptr, 0, {"beginSetProgram"}, 1},
         {effEndSetProgram, 0, 0, nullptr, 0, {"endSetProgram"}, 1},
-        {effGetSpeakerArrangement,
-         0,
-         reinterpret_cast<intptr_t>(R1),
-         R2,
-         0,
-         {"getSpeakerArrangement", 0, 0, R1, R2},
-         1},
+        {effGetSpeakerArrangement, 0, A1, R2, 0, {"getSpeakerArrangement", 0, 0, R1, R2}, 1},
         {effShellGetNextPlugin, 0, 0, P, 0, {"getNextShellPlugin", 0, 0, P}, 77},
         {effStartProcess, 0, 0, nullptr, 0, {"startProcess"}, 77},
         {effStopProcess, 0, 0, nullptr, 0, {"stopProcess"}, 77},
@@ -157,6 +144,7 @@ TEST(ExtendedDispatch, EachOpcodeReachesItsOperation) {
         {effSetProgram, 0, 3, nullptr, 0, {"setProgram", 3}, 0},
         {effGetParamDisplay, 8, 0, P, 0, {"getParameterDisplay", 8, 0, P}, 0},
     });
+    // clang-format on
 }
 
 TEST(ExtendedDispatch, BoolAnswersWidenToZeroAndIntegersPassUnchanged) {
@@ -183,56 +171,53 @@ TEST(ExtendedDispatch, DeprecatedOpcodesAnswerZeroAndCallNothing) {
 // Opcodes that read or write through ptr (or through value as an address) must not
 // touch a null pointer: no operation runs and the host gets 0.
 TEST(Dispatch, NullPointersReachNoOperation) {
-    const intptr_t address = reinterpret_cast<intptr_t>(R1);
-    struct Case {
-        int32_t opcode;
-        intptr_t value;
-        void* ptr;
+    const int32_t pointerOpcodes[] = {
+        effSetProgramName,
+        effGetProgramName,
+        effGetParamLabel,
+        effGetParamDisplay,
+        effGetParamName,
+        effGetChunk,
+        effSetChunk,
+        effProcessEvents,
+        effString2Parameter,
+        effGetProgramNameIndexed,
+        effGetInputProperties,
+        effGetOutputProperties,
+        effOfflineNotify,
+        effOfflinePrepare,
+        effOfflineRun,
+        effProcessVarIo,
+        effSetSpeakerArrangement,
+        effGetEffectName,
+        effGetVendorString,
+        effGetProductString,
+        effCanDo,
+        effGetParameterProperties,
+        effGetMidiProgramName,
+        effGetCurrentMidiProgram,
+        effGetMidiProgramCategory,
+        effGetMidiKeyName,
+        effGetSpeakerArrangement,
+        effShellGetNextPlugin,
+        effBeginLoadBank,
+        effBeginLoadProgram,
     };
-    const Case cases[] = {
-        {effSetProgramName, 0, nullptr},
-        {effGetProgramName, 0, nullptr},
-        {effGetParamLabel, 0, nullptr},
-        {effGetParamDisplay, 0, nullptr},
-        {effGetParamName, 0, nullptr},
-        {effGetChunk, 0, nullptr},
-        {effSetChunk, 10, nullptr},
-        {effProcessEvents, 0, nullptr},
-        {effString2Parameter, 0, nullptr},
-        {effGetProgramNameIndexed, 0, nullptr},
-        {effGetInputProperties, 0, nullptr},
-        {effGetOutputProperties, 0, nullptr},
-        {effOfflineNotify, 1, nullptr},
-        {effOfflinePrepare, 1, nullptr},
-        {effOfflineRun, 1, nullptr},
-        {effProcessVarIo, 0, nullptr},
-        {effSetSpeakerArrangement, 0, R2},
-        {effSetSpeakerArrangement, address, nullptr},
-        {effGetEffectName, 0, nullptr},
-        {effGetVendorString, 0, nullptr},
-        {effGetProductString, 0, nullptr},
-        {effCanDo, 0, nullptr},
-        {effGetParameterProperties, 0, nullptr},
-        {effGetMidiProgramName, 0, nullptr},
-        {effGetCurrentMidiProgram, 0, nullptr},
-        {effGetMidiProgramCategory, 0, nullptr},
-        {effGetMidiKeyName, 0, nullptr},
-        {effGetSpeakerArrangement, 0, R2},
-        {effGetSpeakerArrangement, address, nullptr},
-        {effShellGetNextPlugin, 0, nullptr},
-        {effBeginLoadBank, 0, nullptr},
-        {effBeginLoadProgram, 0, nullptr},
-    };
-    for (const Case& c : cases) {
+    for (int32_t opcode : pointerOpcodes) {
         ProbeEffect effect;
-        EXPECT_EQ(effect.dispatcher(c.opcode, 1, c.value, c.ptr, 0), 0) << c.opcode;
-        EXPECT_TRUE(effect.calls.empty()) << c.opcode;
+        BareEffect bare; // its base operations write through the pointer
+        EXPECT_EQ(effect.dispatcher(opcode, 1, A1, nullptr, 0), 0) << opcode;
+        EXPECT_EQ(bare.dispatcher(opcode, 1, A1, nullptr, 0), 0) << opcode;
+        EXPECT_TRUE(effect.calls.empty()) << opcode;
     }
-
-    // The base operations, which write through the pointer, are safe the same way.
-    BareEffect bare;
-    for (const Case& c : cases)
-        EXPECT_EQ(bare.dispatcher(c.opcode, 1, c.value, c.ptr, 0), 0);
+    // The speaker-arrangement opcodes also take value as an address.
+    for (int32_t opcode : {effSetSpeakerArrangement, effGetSpeakerArrangement}) {
+        ProbeEffect effect;
+        BareEffect bare;
+        EXPECT_EQ(effect.dispatcher(opcode, 0, 0, R2, 0), 0) << opcode;
+        EXPECT_EQ(bare.dispatcher(opcode, 0, 0, R2, 0), 0) << opcode;
+        EXPECT_TRUE(effect.calls.empty()) << opcode;
+    }
 }
 
 // ---- The base answers, as a plug-in class that replaces nothing gets them ----
