@@ -99,7 +99,8 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
         if (!ptr) return 0;
         return getMidiProgramName(index, static_cast<MidiProgramName*>(ptr));
     case effGetCurrentMidiProgram:
-        if (!ptr) return 0;
+        // The default reads nothing through ptr and answers -1 ("no MIDI programs") even
+        // when a host probes with a null record.
         return getCurrentMidiProgram(index, static_cast<MidiProgramName*>(ptr));
     case effGetMidiProgramCategory:
         if (!ptr) return 0;

@@ -195,7 +195,6 @@ TEST(Dispatch, NullPointersReachNoOperation) {
         effCanDo,
         effGetParameterProperties,
         effGetMidiProgramName,
-        effGetCurrentMidiProgram,
         effGetMidiProgramCategory,
         effGetMidiKeyName,
         effGetSpeakerArrangement,
@@ -210,6 +209,8 @@ TEST(Dispatch, NullPointersReachNoOperation) {
         EXPECT_EQ(bare.dispatcher(opcode, 1, A1, nullptr, 0), 0) << opcode;
         EXPECT_TRUE(effect.calls.empty()) << opcode;
     }
+    // "No MIDI programs" needs no record: the answer stays -1 with a null one.
+    EXPECT_EQ(BareEffect().dispatcher(effGetCurrentMidiProgram, 0, 0, nullptr, 0), -1);
     // The speaker-arrangement opcodes also take value as an address.
     for (int32_t opcode : {effSetSpeakerArrangement, effGetSpeakerArrangement}) {
         ProbeEffect effect;
