@@ -30,7 +30,13 @@ inline BlockValues blockValues(float oscMix, float env1Depth, float env2Depth, f
 }
 
 // LFO destination codes.
-enum Destination : int32_t { kNone = 0, kPitch = 1, kPulseWidth = 2, kCutoff = 3, kVolume = 4 };
+enum Destination : int32_t {
+    kToNothing = 0,
+    kToPitch = 1,
+    kToPulseWidth = 2,
+    kToCutoff = 3,
+    kToVolume = 4
+};
 
 // What the two LFOs add to each destination in one sample; 0 where none contributes.
 struct Modulation {
@@ -41,17 +47,17 @@ struct Modulation {
 
     float* sumFor(int32_t destination) {
         switch (destination) {
-        case kPitch: return &pitch;
-        case kPulseWidth: return &pulseWidth;
-        case kCutoff: return &cutoff;
-        case kVolume: return &volume;
+        case kToPitch: return &pitch;
+        case kToPulseWidth: return &pulseWidth;
+        case kToCutoff: return &cutoff;
+        case kToVolume: return &volume;
         default: return nullptr;
         }
     }
 };
 
 inline double lfoTerm(int32_t destination, float output) {
-    return destination == kPulseWidth ? (double(output) + 1.0) * 0.5 : double(output);
+    return destination == kToPulseWidth ? (double(output) + 1.0) * 0.5 : double(output);
 }
 
 // LFO 1's term starts each sum, LFO 2's is added to it.
