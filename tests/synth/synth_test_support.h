@@ -1,8 +1,10 @@
-// What the synth tests share: an instance whose state can be inspected, a host
+// What the synth tests share: an instance whose state the tests can read, a host
 // callback that records what the plug-in asks of it, MIDI event lists and blocks.
 #pragma once
 
 #include "synth/vst_x_synth.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <deque>
@@ -108,10 +110,16 @@ struct Block {
     std::vector<float> right;
 };
 
+// Buffers are filled with `fill` first, so frames left unwritten show.
 inline Block render(VstXSynth& synth, int32_t frames, float fill = 7.0f) {
-    Block block{std::vector<float>(frames > 0 ? frames : 0, fill),
-                std::vector<float>(frames > 0 ? frames : 0, fill)};
+    // One spare sample each, so that even an empty block gets real buffers.
+    const size_t size = frames > 0 ? static_cast<size_t>(frames) : 0;
+    Block block{std::vector<float>(size + 1, fill), std::vector<float>(size + 1, fill)};
     float* outputs[2] = {block.left.data(), block.right.data()};
     synth.processReplacing(nullptr, outputs, frames);
+    EXPECT_EQ(block.left[size], fill) << "written past the block";
+    EXPECT_EQ(block.right[size], fill) << "written past the block";
+    block.left.resize(size);
+    block.right.resize(size);
     return block;
 }
