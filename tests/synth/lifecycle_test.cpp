@@ -69,6 +69,29 @@ TEST(Construction, FactoryMakesOneInstancePerCall) {
     second->getAeffect()->dispatcher(second->getAeffect(), effClose, 0, 0, nullptr, 0);
 }
 
+// A host that knows only the record: events and audio reach the synth through it.
+TEST(Construction, ANotePlaysThroughTheRecord) {
+    AudioEffect* effect = createEffectInstance(FakeHost::callback);
+    ASSERT_NE(effect, nullptr);
+    AEffect* record = effect->getAeffect();
+    FakeHost::wantMidiCalls = 0;
+    record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
+    EXPECT_EQ(FakeHost::wantMidiCalls, 1);
+
+    EventList events;
+    events.noteOn(69, 100, 64);
+    EXPECT_EQ(record->dispatcher(record, effProcessEvents, 0, 0, events.list(), 0.0f), 1);
+    std::vector<float> left(128, 7.0f), right(128, 7.0f);
+    float* outputs[2] = {left.data(), right.data()};
+    record->processReplacing(record, nullptr, outputs, 128);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(left[i], 0.0f);
+    EXPECT_NE(left[100], 0.0f);
+    EXPECT_EQ(left, right);
+    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
+}
+
 TEST(Identity, NamesVendorAndVersions) {
     auto synth = makeSynth();
     char effect[64] = "x", product[64] = "y", vendor[64] = "z";
