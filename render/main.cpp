@@ -1,0 +1,219 @@
+// quillo-render: renders a MIDI file, or the built-in demo phrase, through a
+// VST 2 instrument into a WAV file.
+#include "hosting/hosting_error.h"
+#include "hosting/plugin_instance.h"
+#include "render/demo.h"
+#include "render/midi_file.h"
+#include "render/options.h"
+#include "render/plugin_report.h"
+#include "render/plugin_search.h"
+#include "render/render_error.h"
+#include "render/renderer.h"
+#include "render/wav_writer.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+using namespace quillo;
+using namespace quillo::render;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<hosting::PluginInstance> loadInstrument(const std::string& path,
+                                                        const Options& options) {
+    try {
+        hosting::HostSettings settings;
+        settings.sampleRate = options.sampleRate;
+        settings.blockSize = options.blockSize;
+        settings.product = "quillo-render";
+        auto plugin = hosting::PluginInstance::create(hosting::PluginLibrary::open(path), settings);
+        if (!plugin->isInstrument()) {
+            throw hosting::HostingError("not an instrument (neither flagged as a synth nor in the "
+                                        "synth category)");
+        }
+        if (plugin->numOutputs() < 1) throw hosting::HostingError("has no audio outputs");
+        if (!plugin->effect()->processReplacing || !(plugin->flags() & effFlagsCanReplacing)) {
+            throw hosting::HostingError("cannot process replacing, the only way this host renders");
+        }
+        plugin->open();
+        plugin->setSampleRate(options.sampleRate);
+        plugin->setBlockSize(options.blockSize);
+        return plugin;
+    } catch (const hosting::HostingError& error) {
+        throw RenderError(path + ": " + error.what());
+    }
+}
+
+// The program first, then the parameters, so --param adjusts the chosen program.
+void applySettings(hosting::PluginInstance& plugin, const Options& options) {
+    if (options.program) {
+        if (*options.program >= plugin.numPrograms()) {
+            throw RenderError("--program " + std::to_string(*options.program) +
+                              ": the plug-in has " + std::to_string(plugin.numPrograms()) +
+                              " programs (0 to " + std::to_string(plugin.numPrograms() - 1) + ")");
+        }
+        plugin.setProgram(*options.program);
+    }
+    for (const ParameterSetting& setting : options.parameters) {
+        int32_t index = setting.index;
+        if (!setting.name.empty()) {
+            index = plugin.findParam(setting.name);
+            if (index < 0) {
+                throw RenderError("--param " + setting.text + ": the plug-in has no parameter '" +
+                                  setting.name + "' (see --list-params)");
+            }
+        } else if (index >= plugin.numParams()) {
+            throw RenderError("--param " + setting.text + ": index out of range (the plug-in has " +
+                              std::to_string(plugin.numParams()) + " parameters, 0 to " +
+                              std::to_string(plugin.numParams() - 1) + ")");
+        }
+        plugin.setParam(index, setting.value);
+    }
+}
+
+std::string formatDuration(double seconds) {
+    char text[32];
+    if (seconds < 60) {
+        std::snprintf(text, sizeof text, "%.2f s", seconds);
+    } else {
+        std::snprintf(text, sizeof text, "%d:%05.2f", static_cast<int>(seconds / 60),
+                      std::fmod(seconds, 60.0));
+    }
+    return text;
+}
+
+const char* formatName(SampleFormat format) {
+    switch (format) {
+    case SampleFormat::Int16: return "s16";
+    case SampleFormat::Int24: return "s24";
+    case SampleFormat::Float32: break;
+    }
+    return "f32";
+}
+
+// A bar on stderr, redrawn at most ten times a second; the tail shows as a
+// count of seconds, since its length is not known in advance.
+class ProgressBar {
+  public:
+    explicit ProgressBar(double sampleRate) : sampleRate_(sampleRate) {}
+    ~ProgressBar() {
+        if (drawn_) std::fputs("\r\033[K", stderr);
+    }
+
+    void update(int64_t done, int64_t end) {
+        const auto now = Clock::now();
+        if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        lastDraw_ = now;
+        drawn_ = true;
+        constexpr int kWidth = 40;
+        const double fraction = end > 0 ? std::min(1.0, static_cast<double>(done) / end) : 1.0;
+        const int filled = static_cast<int>(fraction * kWidth);
+        std::string bar(filled, '#');
+        bar.append(kWidth - filled, '-');
+        std::fprintf(stderr, "\r[%s] %3d%%  %s", bar.c_str(), static_cast<int>(fraction * 100),
+                     formatDuration(done / sampleRate_).c_str());
+        if (done > end) std::fprintf(stderr, " (tail +%.1f s)", (done - end) / sampleRate_);
+        std::fputs("\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+  private:
+    double sampleRate_;
+    bool drawn_ = false;
+    Clock::time_point lastDraw_;
+};
+
+int run(const Options& options) {
+    if (options.help) {
+        std::cout << usage();
+        return 0;
+    }
+    const std::string pluginPath = options.plugin.empty() ? findDefaultPlugin() : options.plugin;
+
+    if (options.info || options.listParams) {
+        auto plugin = loadInstrument(pluginPath, options);
+        applySettings(*plugin, options);
+        if (options.info) printInfo(*plugin, std::cout);
+        if (options.info && options.listParams) std::cout << "\n";
+        if (options.listParams) printParameters(*plugin, std::cout);
+        return 0;
+    }
+
+    if (!options.midiFile.empty() &&
+        std::filesystem::absolute(options.output) == std::filesystem::absolute(options.midiFile)) {
+        throw RenderError(options.output + ": the output would overwrite the MIDI file");
+    }
+    const Score score = options.demo ? demoScore(options.sampleRate)
+                                     : loadMidiFile(options.midiFile, options.sampleRate);
+    WavWriter writer(options.output, options.sampleRate, options.format);
+    removeTemporaryOnSignal(&writer);
+    auto plugin = loadInstrument(pluginPath, options);
+    applySettings(*plugin, options);
+    // The demo names Quillo's parameters; another instrument just plays the notes.
+    const std::vector<ResolvedChange> changes =
+        resolveParameters(*plugin, score, /*skipUnknown=*/options.demo);
+
+    RenderSettings settings;
+    settings.sampleRate = options.sampleRate;
+    settings.blockSize = options.blockSize;
+    settings.tailSeconds = options.tailSeconds;
+
+    const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
+    std::optional<ProgressBar> bar;
+    if (showProgress) bar.emplace(options.sampleRate);
+    const auto started = Clock::now();
+    plugin->resume();
+    const RenderResult result = renderScore(
+        *plugin, score, changes, settings,
+        [&writer](const float* left, const float* right, int32_t frames) {
+            writer.write(left, right, frames);
+        },
+        [&bar](int64_t done, int64_t end) {
+            if (bar) bar->update(done, end);
+        });
+    plugin->close();
+    writer.commit();
+    const double taken = std::chrono::duration<double>(Clock::now() - started).count();
+    bar.reset();
+
+    if (!options.quiet) {
+        const double seconds = static_cast<double>(result.frames) / options.sampleRate;
+        char peak[32];
+        if (result.peak > 0.0f) {
+            std::snprintf(peak, sizeof peak, "%.1f dBFS", 20.0 * std::log10(result.peak));
+        } else {
+            std::snprintf(peak, sizeof peak, "-inf dBFS (silent)");
+        }
+        char speed[32] = "";
+        if (taken > 0.0) std::snprintf(speed, sizeof speed, ", %.1fx real time", seconds / taken);
+        std::printf("%s: %s of audio (%lld frames, %d Hz, %s), peak %s, rendered in %.2f s%s\n",
+                    options.output.c_str(), formatDuration(seconds).c_str(),
+                    static_cast<long long>(result.frames), options.sampleRate,
+                    formatName(options.format), peak, taken, speed);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    try {
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const RenderError& error) {
+        std::cerr << "quillo-render: " << error.what() << "\n";
+        return 2;
+    }
+    try {
+        return run(options);
+    } catch (const std::exception& error) {
+        std::cerr << "quillo-render: " << error.what() << "\n";
+        return 1;
+    }
+}

@@ -1,0 +1,20 @@
+// The texts of --info and --list-params.
+#pragma once
+
+#include "hosting/plugin_instance.h"
+
+#include <ostream>
+
+namespace quillo::render {
+
+// Identity, versions, counts, flags, unique id, category, canDo answers and
+// parameter names.
+void printInfo(hosting::PluginInstance& plugin, std::ostream& out);
+
+// Every parameter as a generic control view shows it: index, name, value, text.
+void printParameters(hosting::PluginInstance& plugin, std::ostream& out);
+
+// The unique id as four characters, non-printable bytes as '.'.
+std::string fourCharacters(int32_t code);
+
+} // namespace quillo::render

@@ -1,0 +1,56 @@
+// The render loop of quillo-render: feeds a Score to a plug-in block by block,
+// each event at its exact frame through deltaFrames, and hands the stereo result
+// to a sink until the music and its tail are over.
+#pragma once
+
+#include "hosting/plugin_instance.h"
+#include "render/score.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace quillo::render {
+
+struct RenderSettings {
+    double sampleRate = 44100.0;
+    int32_t blockSize = 512;
+    // Longest time rendered after the end of the music.
+    double tailSeconds = 5.0;
+    // The tail ends once the output has stayed below the silence level this long.
+    double silenceSeconds = 0.25;
+    // Events sent with one block at most; a block with more is split.
+    size_t eventCapacity = 1024;
+};
+
+// Below -90 dBFS, half a step of 16-bit audio: silent for the tail's purposes.
+constexpr float kSilenceLevel = 3.1622776e-5f;
+
+struct RenderResult {
+    int64_t frames = 0;
+    float peak = 0.0f; // largest absolute sample, both channels
+};
+
+// Receives each block of stereo output as it is rendered.
+using AudioSink = std::function<void(const float* left, const float* right, int32_t frames)>;
+// Told after each block: frames rendered so far and where the music ends.
+using ProgressListener = std::function<void(int64_t framesDone, int64_t endFrame)>;
+
+// The score's parameter changes name parameters; resolve them first (see
+// resolveParameters) so the names here are exact indices.
+struct ResolvedChange {
+    int64_t frame;
+    int32_t index;
+    float value;
+};
+
+// Looks every changed parameter up by name; names the plug-in does not have are
+// dropped when skipUnknown is set, otherwise they throw RenderError.
+std::vector<ResolvedChange> resolveParameters(hosting::PluginInstance& plugin, const Score& score,
+                                              bool skipUnknown);
+
+// The plug-in must be open, set to the settings' rate and block size and resumed.
+RenderResult renderScore(hosting::PluginInstance& plugin, const Score& score,
+                         const std::vector<ResolvedChange>& changes, const RenderSettings& settings,
+                         const AudioSink& sink, const ProgressListener& progress = {});
+
+} // namespace quillo::render
