@@ -1,0 +1,375 @@
+// quillo-render end to end: MIDI files written here, rendered by the executable
+// through Quillo, the probe plug-in and the installed third-party instruments.
+#include "tests/render/midi_bytes.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace midi_bytes;
+
+namespace {
+
+const std::string kQuillo = QUILLO_PLUGIN;
+const std::string kNekobi = "/usr/lib/vst/Nekobi-vst.so";
+const std::string kAmsynth = "/usr/lib/vst/amsynth_vst.so";
+const std::string kProbe = std::string(PROBE_DIR) + "/probe_synth.so";
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+struct Wav {
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> samples; // interleaved
+    int64_t frames() const {
+        return channels ? static_cast<int64_t>(samples.size()) / channels : 0;
+    }
+    float at(int64_t frame, int channel = 0) const { return samples[frame * channels + channel]; }
+};
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+size_t lineCount(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class RenderCli : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::path(testing::TempDir()) / "quillo-render-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        // A note-on at 0.5 s and its note-off at 1 s; the file ends at 1.5 s.
+        song_ = path("song.mid");
+        save(song_,
+             file(0, 480,
+                  {track({tempo(0, 500000), {480, {0x90, 60, 100}}, {480, {0x80, 60, 0}}}, 480)}));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    RunResult run(const std::vector<std::string>& arguments) const {
+        std::string command = quoted(QUILLO_RENDER);
+        for (const std::string& argument : arguments)
+            command += " " + quoted(argument);
+        command += " >" + quoted(path("stdout.txt")) + " 2>" + quoted(path("stderr.txt"));
+        const int status = std::system(command.c_str());
+        RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout.txt")),
+                         slurp(path("stderr.txt"))};
+        fs::remove(path("stdout.txt"));
+        fs::remove(path("stderr.txt"));
+        return result;
+    }
+
+    static Wav readWav(const std::string& file) {
+        Wav wav;
+        SF_INFO info{};
+        SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+        if (!sound) return wav;
+        wav.rate = info.samplerate;
+        wav.channels = info.channels;
+        wav.samples.resize(static_cast<size_t>(info.frames * info.channels));
+        sf_readf_float(sound, wav.samples.data(), info.frames);
+        sf_close(sound);
+        return wav;
+    }
+
+    // WAV files and temporary files in the test directory: a failed run leaves none.
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension == ".wav" || extension == ".part") {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+
+    // One line on stderr naming the problem, a non-zero status, nothing written.
+    void expectRefused(const std::vector<std::string>& arguments, const std::string& problem) {
+        const RunResult result = run(arguments);
+        EXPECT_NE(result.status, 0);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(lineCount(result.err), 1u) << result.err;
+        EXPECT_EQ(result.err.rfind("quillo-render: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(problem), std::string::npos)
+            << "expected \"" << problem << "\" in: " << result.err;
+        EXPECT_EQ(leftovers(), std::vector<std::string>{}) << result.err;
+    }
+
+    fs::path dir_;
+    std::string song_;
+};
+
+float peakOf(const Wav& wav) {
+    float peak = 0.0f;
+    for (float sample : wav.samples)
+        peak = std::max(peak, std::fabs(sample));
+    return peak;
+}
+
+} // namespace
+
+TEST_F(RenderCli, RendersANoteThroughQuilloFromItsFrame) {
+    const std::string out = path("song.wav");
+    for (int rate : {44100, 48000}) {
+        const RunResult result = run({"--plugin", kQuillo, "--rate", std::to_string(rate), "--tail",
+                                      "0", "--block", "256", song_});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const Wav wav = readWav(out); // default name: the MIDI file's, with .wav
+        EXPECT_EQ(wav.rate, rate);
+        EXPECT_EQ(wav.channels, 2);
+        EXPECT_EQ(wav.frames(), rate * 3 / 2);
+        const int64_t noteFrame = rate / 2;
+        int64_t firstSound = -1;
+        for (int64_t frame = 0; frame < wav.frames() && firstSound < 0; ++frame) {
+            if (wav.at(frame) != 0.0f) firstSound = frame;
+        }
+        EXPECT_GE(firstSound, noteFrame);
+        EXPECT_LT(firstSound, noteFrame + 16);
+        EXPECT_GT(peakOf(wav), 0.05f);
+        EXPECT_EQ(wav.at(noteFrame + 2000, 0), wav.at(noteFrame + 2000, 1));
+    }
+}
+
+TEST_F(RenderCli, TheTailRunsPastTheEndUntilSilence) {
+    const RunResult result = run({"--plugin", kQuillo, "--param", "Env2 Rel=0.2", song_});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Wav wav = readWav(path("song.wav"));
+    EXPECT_GT(wav.frames(), 44100 * 3 / 2 + 11025);
+    EXPECT_LE(wav.frames(), 44100 * 3 / 2 + 5 * 44100);
+    for (int64_t frame = wav.frames() - 11025; frame < wav.frames(); ++frame) {
+        ASSERT_LT(std::fabs(wav.at(frame)), 3.2e-5f) << "frame " << frame;
+    }
+}
+
+TEST_F(RenderCli, ParametersAndProgramsChangeTheSound) {
+    auto render = [&](std::vector<std::string> options, const std::string& name) {
+        options.insert(options.end(), {"--tail", "0", "-o", path(name), song_});
+        const RunResult result = run(options);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return readWav(path(name)).samples;
+    };
+    const auto plain = render({"--plugin", kQuillo}, "plain.wav");
+    const auto byName = render({"--plugin", kQuillo, "--param", "cutoff=0.2"}, "name.wav");
+    const auto byIndex = render({"--plugin", kQuillo, "--param", "15=0.2"}, "index.wav");
+    EXPECT_NE(plain, byName);
+    EXPECT_EQ(byName, byIndex);
+    // Quillo's programs start out identical; a program keeps the changes made to it.
+    EXPECT_EQ(render({"--plugin", kQuillo, "--program", "31"}, "p31.wav"), plain);
+    EXPECT_EQ(render({"--plugin", kQuillo, "--program", "31", "--param", "Cutoff=0.2"}, "p.wav"),
+              byName);
+
+    if (!fs::exists(kAmsynth)) GTEST_SKIP() << kAmsynth << " is not installed";
+    EXPECT_NE(render({"--plugin", kAmsynth, "--program", "0"}, "a0.wav"),
+              render({"--plugin", kAmsynth, "--program", "5"}, "a5.wav"));
+}
+
+TEST_F(RenderCli, ListsQuillosParametersWithTheirTexts) {
+    const RunResult result = run({"--plugin", kQuillo, "--list-params", "--param", "Wave1=0.3"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> names = {
+        "Wave1",     "Fine1",    "Coase1",    "PW1",      "Wave2",     "Fine2",
+        "Coase2",    "PW2",      "OscMix",    "Sync",     "RingMod",   "Glide",
+        "GlideTyp",  "GlideDep", "Filter",    "Cutoff",   "Reso",      "Env1 Att",
+        "Env1 Dec",  "Env1 Sus", "Env1 Rel",  "Env1 Dep", "Env2 Att",  "Env2 Dec",
+        "Env2 Sus",  "Env2 Rel", "Env2 Dep",  "LFO1 Typ", "LFO1 Rate", "LFO1 Dep",
+        "LFO1 Dest", "LFO2 Typ", "LFO2 Rate", "LFO2 Dep", "LFO2 Dest", "Volume"};
+    std::istringstream lines(result.out);
+    std::string line;
+    std::getline(lines, line); // heading
+    std::vector<std::string> rows;
+    while (std::getline(lines, line))
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), names.size()) << result.out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::istringstream row(rows[i]);
+        int index = -1;
+        row >> index;
+        EXPECT_EQ(index, static_cast<int>(i));
+        EXPECT_NE(rows[i].find("  " + names[i] + "  "), std::string::npos) << rows[i];
+    }
+    auto text = [&](size_t index) { return rows[index].substr(rows[index].rfind("  ") + 2); };
+    EXPECT_EQ(text(0), "Pulse"); // set by --param
+    EXPECT_NE(rows[0].find("0.300000"), std::string::npos);
+    EXPECT_EQ(text(4), "Saw");
+    EXPECT_EQ(text(9), "OFF");
+    EXPECT_EQ(text(12), "Time");
+    EXPECT_EQ(text(14), "Lo-pass");
+    EXPECT_EQ(text(15), "100");
+    EXPECT_EQ(text(30), "----");
+    EXPECT_EQ(text(35), "-1.93820");
+}
+
+TEST_F(RenderCli, InfoShowsIdentityCapabilitiesAndNames) {
+    // No --plugin: the quillo.so built beside the executable.
+    const RunResult result = run({"--info"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char* expected :
+         {"quillo.so", "Effect name     Quillo", "Vendor          Mirefold",
+          "Product         Quillo", "Vendor version  1000", "VST version     2400",
+          "Unique id       1902931761 'qlo1'", "Category        2 (synth)", "Parameters      36",
+          "Outputs         2", "Flags           0x110 (canReplacing isSynth)",
+          "receiveVstEvents      yes (1)", "sendVstEvents         no (-1)", "35  Volume"}) {
+        EXPECT_NE(result.out.find(expected), std::string::npos) << expected << "\n" << result.out;
+    }
+}
+
+TEST_F(RenderCli, RendersThirdPartyInstruments) {
+    for (const std::string& plugin : {kNekobi, kAmsynth}) {
+        if (!fs::exists(plugin)) {
+            std::cout << "skipping " << plugin << ": not installed\n";
+            continue;
+        }
+        const std::string out = path("third.wav");
+        const RunResult result = run({"--plugin", plugin, "--format", "s16", "-o", out, song_});
+        ASSERT_EQ(result.status, 0) << plugin << ": " << result.err;
+        const Wav wav = readWav(out);
+        EXPECT_GE(wav.frames(), 44100 * 3 / 2) << plugin;
+        EXPECT_GT(peakOf(wav), 0.01f) << plugin;
+        for (int64_t frame = 0; frame < 44100 / 2; ++frame)
+            ASSERT_EQ(wav.at(frame), 0.0f);
+        fs::remove(out);
+    }
+    if (!fs::exists(kNekobi) && !fs::exists(kAmsynth)) GTEST_SKIP() << "no third-party synths";
+}
+
+TEST_F(RenderCli, PrintsOneSummaryLineUnlessQuiet) {
+    const std::string out = path("probe.wav");
+    RunResult result = run({"--plugin", kProbe, "--format", "s24", "-o", out, song_});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lineCount(result.out), 1u);
+    EXPECT_EQ(result.out.rfind(
+                  out + ": 1.50 s of audio (66150 frames, 44100 Hz, s24), peak -6.0 dBFS", 0),
+              0u)
+        << result.out;
+    EXPECT_NE(result.out.find("x real time"), std::string::npos);
+    EXPECT_EQ(result.err, ""); // no progress bar when stderr is no terminal
+
+    result = run({"--plugin", kProbe, "--quiet", "-o", out, song_});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out + result.err, "");
+
+    result = run({"--help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("Usage: quillo-render"), std::string::npos);
+}
+
+TEST_F(RenderCli, DemoRendersItsOwnPhrase) {
+    const std::string out = path("demo.wav");
+    const RunResult result = run({"--demo", "--plugin", kQuillo, "-o", out});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Wav wav = readWav(out);
+    EXPECT_GT(wav.frames(), 15 * 44100);
+    EXPECT_GT(peakOf(wav), 0.05f);
+}
+
+TEST_F(RenderCli, RefusesBadMidiFiles) {
+    const Bytes good = file(0, 480, {track({{0, {0x90, 60, 100}}, {480, {0x80, 60, 0}}})});
+    const std::string garbage = path("garbage.mid");
+    std::ofstream(garbage) << "MThe quick brown fox\n";
+    const std::string truncated = path("truncated.mid");
+    save(truncated, Bytes(good.begin(), good.end() - 4));
+    const std::string noEnd = path("noend.mid");
+    Bytes noEndBytes = good;
+    noEndBytes[noEndBytes.size() - 2] = 0x75;
+    save(noEnd, noEndBytes);
+    const std::string type2 = path("type2.mid");
+    save(type2, file(2, 480, {track({})}));
+
+    const std::string probe = "--plugin=" + kProbe;
+    auto refused = [&](const std::string& midi, const std::string& problem) {
+        expectRefused({probe, "-o", path("out.wav"), midi}, midi + ": " + problem);
+    };
+    refused(path("missing.mid"), "No such file or directory");
+    refused(dir_.string(), "is a directory");
+    refused(garbage, "not a Standard MIDI File");
+    refused(truncated, "malformed MIDI file");
+    refused(noEnd, "malformed MIDI file");
+    refused(type2, "MIDI file of type 2");
+    if (geteuid() != 0) { // root reads anything
+        const std::string locked = path("locked.mid");
+        save(locked, good);
+        fs::permissions(locked, fs::perms::none);
+        refused(locked, "Permission denied");
+    }
+}
+
+TEST_F(RenderCli, RefusesLibrariesThatAreNotInstruments) {
+    const std::string notLibrary = path("text.so");
+    std::ofstream(notLibrary) << "not a library\n";
+    const std::string probes = std::string(PROBE_DIR) + "/probe_";
+    auto refused = [&](const std::string& plugin, const std::string& problem) {
+        expectRefused({"--plugin", plugin, song_}, plugin + ": " + problem);
+    };
+    refused(path("none.so"), "no such plug-in file");
+    refused(notLibrary, "cannot load as a plug-in library");
+    refused(probes + "no_entry.so", "not a VST 2 plug-in: exports neither VSTPluginMain nor main");
+    refused(probes + "null_entry.so", "not a VST 2 plug-in: its entry point returned no effect");
+    refused(probes + "bad_magic.so", "not a VST 2 plug-in: the effect record has the wrong magic");
+    refused(probes + "effect.so", "not an instrument");
+}
+
+TEST_F(RenderCli, RefusesBadSettings) {
+    auto refused = [&](std::vector<std::string> options, const std::string& problem) {
+        options.insert(options.begin(), {"--plugin", kProbe});
+        options.push_back(song_);
+        expectRefused(options, problem);
+    };
+    refused({"--param", "Loudness=0.5"}, "no parameter 'Loudness'");
+    refused({"--param", "2=0.5"}, "index out of range");
+    refused({"--param", "Level=1.5"}, "from 0 to 1");
+    refused({"--param", "Level"}, "NAME=VALUE");
+    refused({"--program", "1"}, "the plug-in has 1 programs");
+    refused({"--rate", "0"}, "--rate: '0' is not a positive whole number");
+    refused({"--rate", "-44100"}, "is not a positive whole number");
+    refused({"--rate", "fast"}, "is not a positive whole number");
+    refused({"--block", "0"}, "--block: '0' is not a positive whole number");
+    refused({"--block", "1.5"}, "is not a positive whole number");
+    refused({"--format", "mp3"}, "--format");
+    refused({"--tail", "-1"}, "--tail");
+    refused({"--bogus"}, "unknown option --bogus");
+    expectRefused({"--plugin", kProbe}, "no MIDI file given");
+}
+
+TEST_F(RenderCli, RefusesOutputsThatCannotBeWritten) {
+    auto refused = [&](const std::string& output) {
+        expectRefused({"--plugin", kProbe, "-o", output, song_}, output + ": cannot write");
+    };
+    refused(path("missing/out.wav"));
+    refused(song_ + "/out.wav"); // beneath a file
+    if (geteuid() != 0) {
+        const std::string locked = path("locked");
+        fs::create_directory(locked);
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+        refused(locked + "/out.wav");
+        fs::permissions(locked, fs::perms::owner_all);
+        fs::remove(locked);
+    }
+}

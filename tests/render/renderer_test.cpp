@@ -1,0 +1,158 @@
+// The render loop against the probe plug-in: every event at its frame, block
+// sizes, parameter changes, the transport, the tail, and mono plug-ins.
+#include "render/renderer.h"
+#include "tests/render/probe.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillo::render;
+
+namespace {
+
+TimedMidiEvent midi(int64_t frame, uint8_t status, uint8_t key, uint8_t velocity) {
+    TimedMidiEvent event;
+    event.frame = frame;
+    event.bytes[0] = status;
+    event.bytes[1] = key;
+    event.bytes[2] = velocity;
+    event.length = 3;
+    return event;
+}
+
+struct Rendered {
+    RenderResult result;
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+Rendered render(LoadedProbe& probe, const Score& score, RenderSettings settings,
+                std::vector<ResolvedChange> changes = {}) {
+    probe.plugin->open();
+    probe.plugin->setSampleRate(settings.sampleRate);
+    probe.plugin->setBlockSize(settings.blockSize);
+    probe.plugin->resume();
+    Rendered out;
+    out.result = renderScore(*probe.plugin, score, changes, settings,
+                             [&out](const float* left, const float* right, int32_t frames) {
+                                 out.left.insert(out.left.end(), left, left + frames);
+                                 out.right.insert(out.right.end(), right, right + frames);
+                             });
+    return out;
+}
+
+Score noteScore(int64_t on, int64_t off) {
+    Score score;
+    score.events = {midi(on, 0x90, 60, 100), midi(off, 0x80, 60, 0)};
+    score.endFrame = off;
+    return score;
+}
+
+} // namespace
+
+TEST(Renderer, SendsEachEventAtItsFrameBeforeTheBlockItBelongsTo) {
+    LoadedProbe probe = loadProbe();
+    Score score;
+    for (int64_t frame : {0, 511, 512, 1000, 1023, 5000}) {
+        score.events.push_back(midi(frame, 0xB0, 1, static_cast<uint8_t>(frame % 128)));
+    }
+    score.endFrame = 6000;
+    TempoSegment tempo;
+    tempo.beatsPerMinute = 90;
+    score.tempo = TempoMap({tempo});
+    RenderSettings settings;
+    settings.tailSeconds = 0;
+    const Rendered out = render(probe, score, settings);
+    EXPECT_EQ(out.result.frames, 6000);
+
+    const ProbeLog& log = *probe.log;
+    ASSERT_EQ(log.events.size(), score.events.size());
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        EXPECT_EQ(log.events[i].frame, score.events[i].frame);
+        EXPECT_EQ(log.events[i].bytes[2], score.events[i].bytes[2]);
+    }
+    int64_t start = 0;
+    for (size_t block = 0; block < log.blockFrames.size(); ++block) {
+        EXPECT_LE(log.blockFrames[block], 512);
+        EXPECT_DOUBLE_EQ(log.blockTimes[block].samplePos, static_cast<double>(start));
+        start += log.blockFrames[block];
+    }
+    EXPECT_DOUBLE_EQ(log.blockTimes[0].tempo, 90.0);
+    EXPECT_DOUBLE_EQ(log.blockTimes[0].sampleRate, 44100.0);
+    EXPECT_DOUBLE_EQ(log.blockTimes[2].ppqPos, 1024 / 44100.0 * 1.5);
+    EXPECT_TRUE(log.blockTimes[0].flags & kVstTempoValid);
+    EXPECT_TRUE(log.blockTimes[0].flags & kVstTransportPlaying);
+    // Every processEvents comes right before the processReplacing of its block.
+    for (size_t i = 0; i < log.calls.size(); ++i) {
+        if (log.calls[i] == effProcessEvents) {
+            ASSERT_LT(i + 1, log.calls.size());
+            EXPECT_EQ(log.calls[i + 1], kProbeProcessCall);
+        }
+    }
+}
+
+TEST(Renderer, SplitsBlocksAtParameterChangesAndWhenTheEventListIsFull) {
+    LoadedProbe probe = loadProbe();
+    Score score;
+    for (int64_t frame = 100; frame < 110; ++frame)
+        score.events.push_back(midi(frame, 0xB0, 7, 1));
+    score.endFrame = 2000;
+    RenderSettings settings;
+    settings.tailSeconds = 0;
+    settings.eventCapacity = 4;
+    render(probe, score, settings, {{700, 0, 0.25f}, {1300, 0, 0.75f}});
+
+    const ProbeLog& log = *probe.log;
+    ASSERT_EQ(log.events.size(), 10u);
+    for (int64_t i = 0; i < 10; ++i)
+        EXPECT_EQ(log.events[i].frame, 100 + i);
+    EXPECT_EQ(log.levelChanges, (std::vector<int64_t>{700, 1300}));
+    EXPECT_FLOAT_EQ(probe.plugin->param(0), 0.75f);
+}
+
+TEST(Renderer, TheTailEndsAfterAQuarterSecondOfSilenceOrAtItsLimit) {
+    RenderSettings settings; // 44100 Hz, tail up to 5 s
+    const int64_t silence = 11025;
+    {
+        LoadedProbe probe = loadProbe();
+        const Rendered out = render(probe, noteScore(300, 1000), settings);
+        EXPECT_EQ(out.result.frames, 1000 + silence);
+        EXPECT_EQ(out.left[299], 0.0f);
+        EXPECT_EQ(out.left[300], 0.5f);
+        EXPECT_EQ(out.left[999], 0.5f);
+        EXPECT_EQ(out.left[1000], 0.0f);
+        EXPECT_EQ(out.right[500], -0.5f);
+        EXPECT_FLOAT_EQ(out.result.peak, 0.5f);
+    }
+    {
+        LoadedProbe probe = loadProbe();
+        probe.plugin->setParam(1, 0.1f); // rings 1 s after the note-off
+        const Rendered out = render(probe, noteScore(300, 1000), settings);
+        EXPECT_EQ(out.result.frames, 1000 + 44100 + silence);
+        EXPECT_EQ(out.left[1000 + 44099], 0.5f);
+        EXPECT_EQ(out.left[1000 + 44100], 0.0f);
+    }
+    {
+        LoadedProbe probe = loadProbe();
+        probe.plugin->setParam(1, 1.0f); // rings 10 s: longer than the tail
+        const Rendered out = render(probe, noteScore(300, 1000), settings);
+        EXPECT_EQ(out.result.frames, 1000 + 5 * 44100);
+    }
+    {
+        LoadedProbe probe = loadProbe();
+        settings.tailSeconds = 0;
+        EXPECT_EQ(render(probe, noteScore(300, 1000), settings).result.frames, 1000);
+    }
+}
+
+TEST(Renderer, DuplicatesAMonoOutputAndFeedsSilentInputs) {
+    RenderSettings settings;
+    settings.tailSeconds = 0;
+    LoadedProbe mono = loadProbe("mono");
+    const Rendered out = render(mono, noteScore(10, 100), settings);
+    EXPECT_EQ(out.left, out.right);
+    EXPECT_EQ(out.left[50], 0.5f);
+
+    LoadedProbe withInputs = loadProbe("inputs");
+    EXPECT_EQ(render(withInputs, noteScore(10, 100), settings).result.frames, 100);
+    EXPECT_TRUE(withInputs.log->inputsWereSilent);
+}
