@@ -87,7 +87,7 @@ Score demoScore(double sampleRate) {
                    {"Reso", 0.35f},    {"Env1 Att", 0.0f}, {"Env1 Dec", 0.2f}, {"Env1 Sus", 0.3f},
                    {"Env1 Rel", 0.1f}, {"Env1 Dep", 0.8f}, {"Env2 Att", 0.0f}, {"Env2 Dec", 0.3f},
                    {"Env2 Sus", 0.8f}, {"Env2 Rel", 0.1f}, {"Env2 Dep", 1.0f}, {"LFO1 Dep", 0.0f},
-                   {"LFO2 Dep", 0.0f}, {"Volume", 0.6f}});
+                   {"LFO2 Dep", 0.0f}, {"Volume", 0.45f}});
     legatoRun(phrase, 0, {57, 60, 64, 67, 69, 72, 76, 79, 81, 79, 76, 72, 69, 67, 64, 60});
     legatoRun(phrase, 4, {57, 59, 60, 62, 64, 65, 67, 69, 71, 72, 74, 76, 77, 79, 81, 84});
 
@@ -107,12 +107,12 @@ Score demoScore(double sampleRate) {
     phrase.set(16.5, {{"Glide", 0.0f},
                       {"Wave1", 0.0f},
                       {"Wave2", 0.3f},
-                      {"Reso", 0.65f},
+                      {"Reso", 0.4f},
                       {"Env1 Dep", 0.5f},
                       {"Env2 Dec", 0.15f},
                       {"Env2 Sus", 0.6f}});
-    phrase.sweep("Cutoff", 16.5, 22.5, 0.05f, 0.9f);
-    phrase.sweep("Cutoff", 22.5, 26.5, 0.9f, 0.15f);
+    phrase.sweep("Cutoff", 16.5, 22.5, 0.15f, 0.9f);
+    phrase.sweep("Cutoff", 22.5, 26.5, 0.9f, 0.2f);
     for (int i = 0; i < 20; ++i)
         phrase.note(16.5 + 0.5 * i, 0.4, i % 2 ? 48 : 36);
 
