@@ -156,16 +156,19 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(AudioMa
     probeLog = ProbeLog{};
     probeLog.versionAnswer = host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f);
     probeLog.versionAskedWithNullEffect = true;
-#ifdef PROBE_NULL_ENTRY
+#if defined(PROBE_NULL_ENTRY)
     return nullptr;
+#elif defined(PROBE_BAD_MAGIC)
+    // A host must not touch a record with the wrong magic, not even to close it,
+    // so this one is never freed: keep it static.
+    static AEffect impostor{};
+    impostor.magic = fourCharCode('N', 'o', 'p', 'e');
+    return &impostor;
 #endif
     auto* probe = new Probe;
     probe->host = host;
     AEffect& effect = probe->effect;
     effect.magic = kEffectMagic;
-#ifdef PROBE_BAD_MAGIC
-    effect.magic = fourCharCode('N', 'o', 'p', 'e');
-#endif
     effect.dispatcher = dispatch;
     effect.setParameter = setParameter;
     effect.getParameter = getParameter;
