@@ -37,6 +37,12 @@ inline int32_t truncateToInt32(double x) {
 // more, a frequency at or above the sample rate, would leave the phase above 512 and let
 // it grow without bound; that case alone is reduced fully.
 inline bool wrapPhase(double& phase) {
+    // An infinite advance (a parameter far outside its range) restarts the cycle instead
+    // of leaving the phase NaN for the rest of the instance's life.
+    if (!std::isfinite(phase)) {
+        phase = 0.0;
+        return false;
+    }
     if (!(phase > 512.0)) return false;
     phase -= 512.0;
     if (phase > 512.0) phase = std::fmod(phase, 512.0);

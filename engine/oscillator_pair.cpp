@@ -82,7 +82,8 @@ void OscillatorPair::startNote(int note) {
 OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float pwm) {
     const double current = currentFrequency;
     const double target = targetFrequency;
-    if (!glideEnabled) {
+    // An infinite frequency (tuning far outside its range) cannot glide back; it snaps.
+    if (!glideEnabled || !std::isfinite(current)) {
         currentFrequency = target;
     } else if (glideDepthMode) {
         // No snap: once past the target it steps back by one factor a sample, so it keeps

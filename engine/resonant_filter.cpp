@@ -53,6 +53,12 @@ void ResonantFilter::updateCoefficients() {
 float ResonantFilter::process(float input) {
     const double x = input;
     const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
+    if (!std::isfinite(y)) {
+        // The history is never cleared otherwise: one NaN or overflow would silence the
+        // instance for good.
+        x1 = x2 = y1 = y2 = 0.0;
+        return 0.0f;
+    }
     x2 = x1;
     x1 = x;
     y2 = y1;

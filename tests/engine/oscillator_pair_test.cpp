@@ -237,4 +237,26 @@ TEST_F(OscillatorPairTest, DepthGlideClimbsAtAFixedRateThenAlternates) {
     EXPECT_NEAR(osc.glideRate, 1.0000058, 1e-7);
 }
 
+// A tuning far outside its range makes the frequency infinite; once the tuning is back,
+// the oscillator must sound again rather than stay NaN for the rest of the instance.
+TEST_F(OscillatorPairTest, RecoversFromAnInfiniteFrequency) {
+    osc.tuning1 = HUGE_VAL;
+    play(69);
+    for (int i = 0; i < 4; ++i)
+        osc.tick(0, 0);
+    ASSERT_TRUE(std::isinf(osc.currentFrequency));
+
+    // Depth glide would otherwise step the infinity by a factor forever.
+    osc.glideEnabled = true;
+    osc.setGlide(0.5f, 0.0f);
+    osc.tuning1 = 1.0;
+    osc.retune(69);
+    for (int i = 0; i < 4; ++i) {
+        const OscillatorPair::Output out = osc.tick(0, 0);
+        ASSERT_TRUE(std::isfinite(out.out1) && std::isfinite(out.out2)) << i;
+    }
+    EXPECT_EQ(osc.currentFrequency, osc.pitchTable[69]);
+    EXPECT_TRUE(std::isfinite(osc.phase1) && std::isfinite(osc.phase2));
+}
+
 } // namespace

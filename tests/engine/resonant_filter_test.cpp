@@ -100,4 +100,17 @@ TEST(ResonantFilter, DirectFormOneInDoubleWithASinglePrecisionOutput) {
     EXPECT_NE(filter.process(0), 0.0f);
 }
 
+// One NaN or overflow must not poison a history that is never cleared otherwise.
+TEST(ResonantFilter, NonFiniteOutputClearsTheHistory) {
+    ResonantFilter filter = filterAt44100();
+    filter.setCutoff(0.5f);
+    filter.process(0.5f);
+    EXPECT_EQ(filter.process(NAN), 0.0f);
+    EXPECT_EQ(filter.process(INFINITY), 0.0f);
+    EXPECT_EQ(filter.x1, 0.0);
+    EXPECT_EQ(filter.y1, 0.0);
+    EXPECT_TRUE(std::isfinite(filter.process(0.25f)));
+    EXPECT_NE(filter.process(0.25f), 0.0f);
+}
+
 } // namespace

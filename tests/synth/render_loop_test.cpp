@@ -207,3 +207,23 @@ TEST(BlockStart, TuningChangesReachAHeldNoteAtTheNextBlock) {
 }
 
 } // namespace
+
+// Values far outside 0..1 are stored as sent; whatever they do to the sound while set,
+// the instance must play normally again once the host sends sane values.
+TEST(RenderLoop, RecoversFromHugeParameterValues) {
+    auto synth = makeSynth();
+    synth->setParameter(kLfo1Destination, 0.3f); // pitch
+    EventList notes;
+    send(*synth, notes.noteOn(60, 100));
+    for (int32_t index : {kLfo1Rate, kFine1, kLfo1Depth, kResonance, kCutoff}) {
+        synth->setParameter(index, 1e30f);
+        render(*synth, 64);
+    }
+    synth->setProgram(1); // the edits went into program 0; program 1 still holds defaults
+    synth->setParameter(kLfo1Destination, 0.3f);
+    render(*synth, 64);
+    const Block block = render(*synth, 512);
+    for (float sample : block.left)
+        ASSERT_TRUE(std::isfinite(sample));
+    EXPECT_NE(block.left[511], 0.0f);
+}
