@@ -53,10 +53,13 @@ std::unique_ptr<hosting::PluginInstance> loadInstrument(const std::string& path,
 // The program first, then the parameters, so --param adjusts the chosen program.
 void applySettings(hosting::PluginInstance& plugin, const Options& options) {
     if (options.program) {
-        if (*options.program >= plugin.numPrograms()) {
-            throw RenderError("--program " + std::to_string(*options.program) +
-                              ": the plug-in has " + std::to_string(plugin.numPrograms()) +
-                              " programs (0 to " + std::to_string(plugin.numPrograms() - 1) + ")");
+        const int32_t programs = plugin.numPrograms();
+        if (*options.program >= programs) {
+            throw RenderError("--program " + std::to_string(*options.program) + ": " +
+                              (programs > 0
+                                   ? "the plug-in has " + std::to_string(programs) +
+                                         " programs (0 to " + std::to_string(programs - 1) + ")"
+                                   : std::string("the plug-in has no programs")));
         }
         plugin.setProgram(*options.program);
     }

@@ -44,12 +44,17 @@ std::string makeTemporaryFile(const std::string& path) {
     return pattern;
 }
 
-// Async-signal-safe view of the temporary file in progress.
+// Async-signal-safe view of the temporary file in progress, and what to say.
 char pendingTemporary[4096];
+char pendingMessage[4200];
 volatile std::sig_atomic_t havePendingTemporary = 0;
 
 extern "C" void removeTemporaryAndExit(int signal) {
-    if (havePendingTemporary) unlink(pendingTemporary);
+    if (havePendingTemporary) {
+        unlink(pendingTemporary);
+        [[maybe_unused]] ssize_t ignored =
+            ::write(STDERR_FILENO, pendingMessage, std::strlen(pendingMessage));
+    }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -104,9 +109,14 @@ void removeTemporaryOnSignal(const WavWriter* writer) {
     havePendingTemporary = 0;
     if (!writer || writer->temporaryPath().size() >= sizeof pendingTemporary) return;
     std::strcpy(pendingTemporary, writer->temporaryPath().c_str());
+    std::snprintf(pendingMessage, sizeof pendingMessage,
+                  "quillo-render: stopped by a signal; %s was not written\n",
+                  writer->path().c_str());
     havePendingTemporary = 1;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    // The plug-in may crash too: the temporary file goes all the same.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
         std::signal(signal, removeTemporaryAndExit);
+    }
 }
 
 } // namespace quillo::render

@@ -26,6 +26,7 @@ class WavWriter {
     void commit();
 
     int64_t framesWritten() const { return framesWritten_; }
+    const std::string& path() const { return path_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
 
   private:
@@ -39,7 +40,7 @@ class WavWriter {
 };
 
 // Removes the temporary file of the writer in progress if the process is
-// interrupted (SIGINT, SIGTERM, SIGHUP).
+// interrupted or crashes (SIGINT, SIGTERM, SIGHUP, SIGABRT, SIGSEGV, ...).
 void removeTemporaryOnSignal(const WavWriter* writer);
 
 } // namespace quillo::render

@@ -342,6 +342,17 @@ TEST_F(RenderCli, RefusesLibrariesThatAreNotInstruments) {
     refused(probes + "effect.so", "not an instrument");
 }
 
+TEST_F(RenderCli, APlugInThatCrashesMidwayLeavesNoFile) {
+    const std::string out = path("out.wav");
+    const RunResult result =
+        run({"--plugin", std::string(PROBE_DIR) + "/probe_crash.so", "-o", out, song_});
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.err.find("quillo-render: stopped by a signal; " + out + " was not written"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
 TEST_F(RenderCli, RefusesBadSettings) {
     auto refused = [&](std::vector<std::string> options, const std::string& problem) {
         options.insert(options.begin(), {"--plugin", kProbe});

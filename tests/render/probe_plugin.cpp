@@ -5,6 +5,7 @@
 #include "tests/render/probe_log.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #ifndef PROBE_INPUTS
@@ -114,6 +115,9 @@ void askTheHost(Probe* probe) {
     Probe* probe = probeOf(effect);
     ProbeLog& log = probeLog;
     log.calls.push_back(kProbeProcessCall);
+#ifdef PROBE_CRASH
+    if (log.framesProcessed > 0) std::abort(); // a plug-in failing in mid-render
+#endif
     log.blockFrames.push_back(frames);
     if (auto* time = reinterpret_cast<VstTimeInfo*>(ask(probe, audioMasterGetTime))) {
         log.blockTimes.push_back(*time);
