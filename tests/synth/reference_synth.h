@@ -250,6 +250,26 @@ struct Synth {
             set(i, parameters[i]);
     }
 
+    // A new rate rebuilds the tables and the rate factors only. Values already worked
+    // out from parameters (envelope steps, LFO increments, the glide rate and multiplier)
+    // keep the rate they were worked out at, and nothing restarts.
+    void setSampleRate(float rate) {
+        sampleRate = rate;
+        tables.build(rate);
+        phaseScale = 512.0 / double(rate);
+        filter.setSampleRate(rate);
+        for (Envelope& e : env)
+            e.sampleRate = rate;
+        for (Lfo& l : lfo)
+            l.phaseScale = 512.0 / double(rate);
+    }
+
+    // A program load is the 36 parameters set in index order.
+    void loadProgram(const float* values) {
+        for (int i = 0; i < 36; ++i)
+            set(i, values[i]);
+    }
+
     static float envelopeSeconds(float n) {
         const float power = static_cast<float>(std::pow(2.0, double(n)));
         return static_cast<float>((double(power) - 1.0) * double(4.99f) + double(0.01f));
