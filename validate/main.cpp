@@ -1,0 +1,160 @@
+// quillo-validate: checks that a VST 2 instrument survives what hosts do to it.
+//
+// Prints one line per check and closes with "N passed, M failed"; the exit status
+// is 0 only when nothing failed.
+
+#include "hosting/hosting_error.h"
+#include "validate/check.h"
+#include "validate/known_failures.h"
+#include "validate/runner.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using namespace quillo::validate;
+
+namespace {
+
+void printUsage(std::FILE* stream) {
+    std::fprintf(stream,
+                 "usage: quillo-validate [options] PLUGIN.so\n"
+                 "\n"
+                 "Checks a VST 2 instrument: lifecycle, record, opcodes, parameters,\n"
+                 "programs, processing at many rates and block sizes, allocation in the\n"
+                 "audio path, determinism, threads and the cost of near-silence.\n"
+                 "\n"
+                 "  --quick        shorter renders (for CI)\n"
+                 "  --seed N       seed of the random streams (default 1)\n"
+                 "  --only TEXT    run only the checks whose name contains TEXT\n"
+                 "  --timeout S    seconds a check may take (default 300)\n"
+                 "  --known-failures FILE\n"
+                 "                 failures listed there (check | reason pattern) are shown\n"
+                 "                 as KNOWN and do not count as failed\n"
+                 "  --no-fork      run the checks in this process (for debuggers)\n"
+                 "  --list         list the checks and exit\n"
+                 "  --help         show this text\n");
+}
+
+bool parseNumber(const char* text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool list = false;
+    std::string knownFailuresPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        double number = 0.0;
+        if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return 0;
+        } else if (arg == "--quick") {
+            options.quick = true;
+        } else if (arg == "--no-fork") {
+            options.isolate = false;
+        } else if (arg == "--list") {
+            list = true;
+        } else if (arg == "--seed" && hasValue && parseNumber(argv[i + 1], number) && number >= 0) {
+            options.seed = static_cast<uint64_t>(number);
+            ++i;
+        } else if (arg == "--timeout" && hasValue && parseNumber(argv[i + 1], number) &&
+                   number > 0) {
+            options.timeoutSeconds = number;
+            ++i;
+        } else if (arg == "--only" && hasValue) {
+            options.only = argv[++i];
+        } else if (arg == "--known-failures" && hasValue) {
+            knownFailuresPath = argv[++i];
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "quillo-validate: unknown or incomplete option %s\n", arg.c_str());
+            printUsage(stderr);
+            return 2;
+        } else if (options.pluginPath.empty()) {
+            options.pluginPath = arg;
+        } else {
+            std::fprintf(stderr, "quillo-validate: one plug-in at a time\n");
+            return 2;
+        }
+    }
+
+    if (list) {
+        for (const Check& check : allChecks(options))
+            std::printf("%s\n", check.name.c_str());
+        return 0;
+    }
+    if (options.pluginPath.empty()) {
+        printUsage(stderr);
+        return 2;
+    }
+
+    KnownFailures known;
+    if (!knownFailuresPath.empty()) {
+        try {
+            known = KnownFailures::load(knownFailuresPath);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "quillo-validate: %s\n", error.what());
+            return 2;
+        }
+    }
+
+    // Load it once here so that a file that is no plug-in gets one clear message.
+    try {
+        Context context(options);
+        std::printf("Validating %s (\"%s\", %d parameters, %d programs)%s\n",
+                    options.pluginPath.c_str(), context.effectName().c_str(), context.numParams(),
+                    context.numPrograms(), options.quick ? ", quick" : "");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quillo-validate: %s: %s\n", options.pluginPath.c_str(), error.what());
+        return 2;
+    }
+    std::fflush(stdout);
+
+    int passed = 0;
+    int failed = 0;
+    int knownFailed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const Check& check : allChecks(options)) {
+        if (!options.only.empty() && check.name.find(options.only) == std::string::npos) continue;
+        const Outcome outcome =
+            options.isolate ? runIsolated(check, options) : runHere(check, options);
+        const std::string detail = outcome.detail.empty() ? "" : ": " + outcome.detail;
+        switch (outcome.verdict) {
+        case Outcome::Verdict::Pass:
+            ++passed;
+            std::printf("PASS  %s%s\n", check.name.c_str(), detail.c_str());
+            if (known.listed(check.name))
+                std::printf("NOTE  %s is listed in %s but passes now\n", check.name.c_str(),
+                            knownFailuresPath.c_str());
+            break;
+        case Outcome::Verdict::Fail:
+            if (known.matches(check.name, outcome.detail)) {
+                ++knownFailed;
+                std::printf("KNOWN %s%s\n", check.name.c_str(), detail.c_str());
+            } else {
+                ++failed;
+                std::printf("FAIL  %s%s\n", check.name.c_str(), detail.c_str());
+            }
+            break;
+        case Outcome::Verdict::Skip:
+            std::printf("SKIP  %s%s\n", check.name.c_str(), detail.c_str());
+            break;
+        }
+        std::fflush(stdout);
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("Finished in %.1f s\n", seconds);
+    if (knownFailed > 0)
+        std::printf("%d known failures, listed in %s\n", knownFailed, knownFailuresPath.c_str());
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
