@@ -1,0 +1,284 @@
+// quillo-bench-host: renders one MIDI phrase through several VST 2 instruments,
+// interleaved, and prints the processing time per rendered sample of each.
+//
+// Only the processing is timed: the events and processReplacing calls of every
+// block. Loading the library, creating and setting up the instance and closing it
+// are timed apart and reported as start-up; nothing is written to disk. Each round
+// renders every case once, starting from a different case each round, so that a
+// machine shared with other work slows all cases alike; the medians over the rounds
+// are compared.
+//
+// Under callgrind (--collect-atstart=no) only the timed processing is collected.
+
+#include "hosting/hosting_error.h"
+#include "hosting/midi_event_list.h"
+#include "hosting/plugin_instance.h"
+#include "hosting/plugin_library.h"
+#include "hosting/process_buffers.h"
+
+#include <smf.h>
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace quillo::hosting;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Setting {
+    std::string name;
+    float value;
+};
+
+struct Case {
+    std::string name;
+    std::string plugin;
+    std::vector<Setting> settings;
+    std::shared_ptr<PluginLibrary> library;
+    std::vector<double> nsPerSample; // one per round
+    std::vector<double> startupMs;
+    std::vector<double> closeMs;
+    float peak = 0.0f;
+};
+
+struct Event {
+    int64_t frame;
+    uint8_t bytes[3];
+    size_t length;
+};
+
+struct Options {
+    std::string midiFile;
+    int rounds = 5;
+    double rate = 44100.0;
+    int32_t block = 512;
+    double seconds = -1.0; // the file's length
+    std::vector<Case> cases;
+    std::vector<std::pair<std::string, std::string>> ratios;
+};
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "quillo-bench-host: %s\n", message.c_str());
+    std::exit(2);
+}
+
+const char* kUsage =
+    "Usage: quillo-bench-host [options] MIDI-FILE --case NAME PLUGIN [--param NAME=VALUE]...\n"
+    "  --case NAME PLUGIN    an instrument to time (repeatable)\n"
+    "  --param NAME=VALUE    set a parameter of the last case (repeatable)\n"
+    "  --ratio A/B           print median(A) / median(B) (repeatable)\n"
+    "  --rounds N            rounds over all cases (default 5)\n"
+    "  --rate HZ             sample rate (default 44100)\n"
+    "  --block N             frames per block (default 512)\n"
+    "  --seconds S           render S seconds (default: the MIDI file's length)\n";
+
+Options parse(int argc, char** argv) {
+    Options options;
+    auto value = [&](int& i) -> std::string {
+        if (i + 1 >= argc) fail(std::string(argv[i]) + " needs a value");
+        return argv[++i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--case") {
+            Case c;
+            c.name = value(i);
+            c.plugin = value(i);
+            options.cases.push_back(c);
+        } else if (arg == "--param") {
+            if (options.cases.empty()) fail("--param before any --case");
+            const std::string text = value(i);
+            const size_t equals = text.rfind('=');
+            if (equals == std::string::npos) fail("--param " + text + ": expected NAME=VALUE");
+            options.cases.back().settings.push_back(
+                {text.substr(0, equals), std::stof(text.substr(equals + 1))});
+        } else if (arg == "--ratio") {
+            const std::string text = value(i);
+            const size_t slash = text.find('/');
+            if (slash == std::string::npos) fail("--ratio " + text + ": expected A/B");
+            options.ratios.push_back({text.substr(0, slash), text.substr(slash + 1)});
+        } else if (arg == "--rounds") {
+            options.rounds = std::stoi(value(i));
+        } else if (arg == "--rate") {
+            options.rate = std::stod(value(i));
+        } else if (arg == "--block") {
+            options.block = std::stoi(value(i));
+        } else if (arg == "--seconds") {
+            options.seconds = std::stod(value(i));
+        } else if (!arg.empty() && arg[0] == '-') {
+            fail("unknown option " + arg + "\n" + kUsage);
+        } else {
+            options.midiFile = arg;
+        }
+    }
+    if (options.midiFile.empty() || options.cases.empty()) fail(std::string("\n") + kUsage);
+    if (options.rounds < 1 || options.block < 1 || options.rate <= 0) fail("bad numbers");
+    return options;
+}
+
+// Every channel message of every track, at its frame; also the file's length.
+std::vector<Event> loadEvents(const std::string& path, double rate, double& seconds) {
+    smf_t* smf = smf_load(path.c_str());
+    if (!smf) fail(path + ": not a readable MIDI file");
+    std::vector<Event> events;
+    while (smf_event_t* e = smf_get_next_event(smf)) {
+        if (e->midi_buffer_length < 1 || e->midi_buffer_length > 3) continue;
+        const uint8_t status = e->midi_buffer[0];
+        if (status < 0x80 || status >= 0xF0) continue;
+        Event event{};
+        event.frame = static_cast<int64_t>(std::llround(e->time_seconds * rate));
+        event.length = static_cast<size_t>(e->midi_buffer_length);
+        std::copy(e->midi_buffer, e->midi_buffer + event.length, event.bytes);
+        events.push_back(event);
+    }
+    seconds = smf_get_length_seconds(smf);
+    smf_delete(smf);
+    return events;
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// One complete render of the phrase by one case.
+void runOnce(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
+    HostSettings settings;
+    settings.sampleRate = options.rate;
+    settings.blockSize = options.block;
+    settings.product = "quillo-bench-host";
+
+    const Clock::time_point created = Clock::now();
+    auto plugin = PluginInstance::create(c.library, settings);
+    plugin->open();
+    plugin->setSampleRate(options.rate);
+    plugin->setBlockSize(options.block);
+    for (const Setting& s : c.settings) {
+        const int32_t index = plugin->findParam(s.name);
+        if (index < 0) fail(c.name + ": no parameter '" + s.name + "'");
+        plugin->setParam(index, s.value);
+    }
+    plugin->resume();
+    c.startupMs.push_back(millisecondsSince(created));
+
+    ProcessBuffers buffers(plugin->numInputs(), plugin->numOutputs(), options.block);
+    MidiEventList list(256);
+    float peak = 0.0f;
+    size_t next = 0;
+
+    Clock::duration elapsed{};
+    for (int64_t at = 0; at < frames; at += options.block) {
+        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
+        CALLGRIND_TOGGLE_COLLECT;
+        const Clock::time_point start = Clock::now();
+        list.clear();
+        while (next < events.size() && events[next].frame < at + length && !list.full()) {
+            list.add(static_cast<int32_t>(events[next].frame - at), events[next].bytes,
+                     events[next].length);
+            ++next;
+        }
+        if (!list.empty()) plugin->processEvents(list.vstEvents());
+        plugin->processReplacing(buffers.inputs(), buffers.outputs(), length);
+        elapsed += Clock::now() - start;
+        CALLGRIND_TOGGLE_COLLECT;
+        for (int32_t i = 0; i < length; ++i)
+            peak = std::max(peak, std::fabs(buffers.output(0)[i]));
+    }
+    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
+    c.nsPerSample.push_back(ns / static_cast<double>(frames));
+    c.peak = std::max(c.peak, peak);
+
+    const Clock::time_point closing = Clock::now();
+    plugin.reset(); // effClose
+    c.closeMs.push_back(millisecondsSince(closing));
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+const Case* find(const std::vector<Case>& cases, const std::string& name) {
+    for (const Case& c : cases)
+        if (c.name == name) return &c;
+    fail("--ratio names an unknown case '" + name + "'");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options = parse(argc, argv);
+    double fileSeconds = 0.0;
+    const std::vector<Event> events = loadEvents(options.midiFile, options.rate, fileSeconds);
+    const double seconds = options.seconds >= 0 ? options.seconds : fileSeconds;
+    const int64_t frames = static_cast<int64_t>(std::llround(seconds * options.rate));
+    if (frames < 1) fail("nothing to render");
+
+    std::map<std::string, double> loadMs;
+    try {
+        for (Case& c : options.cases) {
+            const Clock::time_point start = Clock::now();
+            c.library = PluginLibrary::open(c.plugin);
+            loadMs[c.name] = millisecondsSince(start);
+        }
+        std::printf("%s: %.2f s, %lld frames at %.0f Hz, blocks of %d, %d rounds\n",
+                    options.midiFile.c_str(), seconds, static_cast<long long>(frames), options.rate,
+                    options.block, options.rounds);
+        std::fflush(stdout);
+        const size_t n = options.cases.size();
+        for (int round = 0; round < options.rounds; ++round)
+            for (size_t k = 0; k < n; ++k)
+                runOnce(options.cases[(round + k) % n], options, events, frames);
+    } catch (const std::exception& error) {
+        fail(error.what());
+    }
+
+    std::printf("\n%-16s %10s %8s %8s   %-34s %9s %8s %8s\n", "case", "ns/sample", "min", "max",
+                "every round", "start ms", "close ms", "peak");
+    for (const Case& c : options.cases) {
+        std::string rounds;
+        for (double v : c.nsPerSample) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%.1f ", v);
+            rounds += text;
+        }
+        std::printf("%-16s %10.2f %8.2f %8.2f   %-34s %9.2f %8.2f %8.4f\n", c.name.c_str(),
+                    median(c.nsPerSample),
+                    *std::min_element(c.nsPerSample.begin(), c.nsPerSample.end()),
+                    *std::max_element(c.nsPerSample.begin(), c.nsPerSample.end()), rounds.c_str(),
+                    median(c.startupMs), median(c.closeMs), c.peak);
+    }
+    std::printf("(start ms: instance creation, open, rate, block, parameters and resume; "
+                "library loading once: ");
+    for (const Case& c : options.cases)
+        std::printf("%s %.1f ms%s", c.name.c_str(), loadMs[c.name],
+                    &c == &options.cases.back() ? ")\n" : ", ");
+
+    if (!options.ratios.empty()) std::printf("\n");
+    for (const auto& [a, b] : options.ratios) {
+        const double ratio = median(find(options.cases, a)->nsPerSample) /
+                             median(find(options.cases, b)->nsPerSample);
+        std::printf("%-34s %6.3f  (%s is %.2f times %s)\n", (a + " / " + b).c_str(), ratio,
+                    a.c_str(), ratio < 1 ? 1 / ratio : ratio,
+                    ratio < 1 ? ("faster than " + b).c_str() : ("the cost of " + b).c_str());
+    }
+    return 0;
+}

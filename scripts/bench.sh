@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Benchmarks Quillo: the engine units with Google Benchmark, then the whole plug-in
+# against amsynth and Nekobi on the committed 60-second phrase (bench/phrase.mid),
+# interleaved in one run. See bench/README.md for what the numbers mean.
+#
+#   scripts/bench.sh [BUILD-DIR]      (make bench runs it on the build directory)
+#
+# ROUNDS (default 5) sets the rounds of the comparison; UNITS=0 skips the unit
+# benchmarks.
+set -euo pipefail
+
+build="${1:-build}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+units="$build/quillo-unit-bench"
+host="$build/quillo-bench-host"
+plugin="$build/quillo.so"
+phrase="$root/bench/phrase.mid"
+amsynth=/usr/lib/vst/amsynth_vst.so
+nekobi=/usr/lib/vst/Nekobi-vst.so
+
+for file in "$host" "$plugin"; do
+    if [ ! -e "$file" ]; then
+        echo "bench: $file is missing; build first (make build)" >&2
+        exit 1
+    fi
+done
+
+if [ "${UNITS:-1}" != 0 ]; then
+    if [ -x "$units" ]; then
+        echo "== Engine units (Google Benchmark)"
+        log="$(mktemp)"
+        trap 'rm -f "$log"' EXIT
+        "$units" --benchmark_min_time=0.2 | tee "$log"
+        # Set-up costs beside the time budget of one 512-frame block at 96 kHz.
+        echo
+        awk '/^BM_WavetableRebuild|^BM_InstanceCreateAndClose/ {
+                ms = $2; if ($3 == "ns") ms /= 1e6; else if ($3 == "us") ms /= 1e3;
+                printf "%-34s %7.3f ms = %5.1f %% of a 512-frame block at 96 kHz (5.333 ms)\n",
+                       $1, ms, 100 * ms / (512 / 96);
+            }' "$log"
+        echo
+    else
+        echo "bench: $units was not built (libbenchmark-dev missing?); skipping the units" >&2
+    fi
+fi
+
+# The full-modulation patch: envelope 1 sweeps the cutoff, LFO 1 on the pitch,
+# LFO 2 on the cutoff, glide, high resonance, pulse against saw.
+full_modulation=(
+    --param "Env1 Dep=0.9" --param "Env1 Att=0.1" --param "Env1 Dec=0.3" --param "Env1 Sus=0.3"
+    --param "Cutoff=0.3" --param "Reso=0.8"
+    --param "LFO1 Dest=0.3" --param "LFO1 Dep=0.05" --param "LFO1 Rate=0.3"
+    --param "LFO2 Dest=0.7" --param "LFO2 Dep=0.3" --param "LFO2 Rate=0.2"
+    --param "Glide=1" --param "GlideDep=0.2"
+    --param "Wave1=0.3" --param "Wave2=0"
+)
+# Oscillator 1's pulse at width 0 and oscillator 2 mixed out: the filter only decays.
+silent_input=(--param "Wave1=0.3" --param "PW1=0" --param "OscMix=0")
+
+cases=(
+    --case quillo-default "$plugin"
+    --case quillo-fullmod "$plugin" "${full_modulation[@]}"
+    --case quillo-silent "$plugin" "${silent_input[@]}"
+)
+ratios=(--ratio quillo-silent/quillo-default)
+if [ -e "$nekobi" ]; then
+    cases+=(--case nekobi "$nekobi")
+    ratios=(--ratio quillo-default/nekobi "${ratios[@]}")
+else
+    echo "bench: $nekobi not installed (dpf-plugins-vst); no Nekobi comparison" >&2
+fi
+if [ -e "$amsynth" ]; then
+    cases+=(--case amsynth "$amsynth")
+    ratios=(--ratio quillo-fullmod/amsynth "${ratios[@]}")
+else
+    echo "bench: $amsynth not installed (amsynth); no amsynth comparison" >&2
+fi
+
+echo "== Whole plug-ins: processing time per rendered sample, 44100 Hz, blocks of 512"
+"$host" "$phrase" --rounds "${ROUNDS:-5}" --rate 44100 --block 512 "${cases[@]}" "${ratios[@]}"
