@@ -1,11 +1,23 @@
 #include "engine/resonant_filter.h"
 
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+uint32_t bitsOf(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+} // namespace
 
 void ResonantFilter::setSampleRate(float rate) {
     sampleRate = rate;
     // Octaves from 40 Hz up to a quarter of the rate.
     cutoffSpan = std::log(rate * 0.25 / 40.0) / std::log(2.0);
+    cutoffCached = false; // the same cutoff maps to another angle now
 }
 
 void ResonantFilter::setMode(float value) {
@@ -13,12 +25,21 @@ void ResonantFilter::setMode(float value) {
     updateCoefficients();
 }
 
+// The same clamped cutoff at the same rate maps to the same angle, and the same angle,
+// divisor and mode give the same coefficients: a cutoff that stands still costs neither
+// the power of two nor the sine and cosine.
 void ResonantFilter::setCutoff(float value) {
     if (value > 1) value = 1;
     if (value < 0) value = 0;
-    const double hz = std::pow(2.0, value * cutoffSpan) * 40.0;
-    angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
-    updateCoefficients();
+    if (!cutoffCached || bitsOf(value) != cachedCutoff) {
+        const double hz = std::pow(2.0, value * cutoffSpan) * 40.0;
+        angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
+        cachedCutoff = bitsOf(value);
+        cutoffCached = true;
+    }
+    if (!coefficientsCached || bitsOf(angularCutoff) != coefficientsCutoff ||
+        bitsOf(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
+        updateCoefficients();
 }
 
 void ResonantFilter::setResonance(float divisor) {
@@ -28,9 +49,12 @@ void ResonantFilter::setResonance(float divisor) {
 
 void ResonantFilter::updateCoefficients() {
     const double w = angularCutoff;
-    const double cw = std::cos(w);
+    // One call for both; on this C library it gives the same bits as sin and cos apart
+    // (checked by the engine tests).
+    double sw, cw;
+    ::sincos(w, &sw, &cw);
     // No factor 2 under sin(w): a divisor of 1 is the widest, flattest setting.
-    const double alpha = std::sin(w) / resonanceFactor;
+    const double alpha = sw / resonanceFactor;
     if (mode == 1) {
         b0 = (1.0 + cw) * 0.5;
         b1 = -(1.0 + cw);
@@ -48,6 +72,10 @@ void ResonantFilter::updateCoefficients() {
     b2 /= a0;
     a1 /= a0;
     a2 /= a0;
+    coefficientsCutoff = bitsOf(angularCutoff);
+    coefficientsDivisor = bitsOf(resonanceFactor);
+    coefficientsMode = mode;
+    coefficientsCached = true;
 }
 
 float ResonantFilter::process(float input) {

@@ -399,6 +399,7 @@ TEST(ReferenceRender, SyncNoiseSampleAndHoldAndResonance) {
 TEST(ReferenceRender, SampleRateChangesBeforeAndDuringNotes) {
     const std::vector<std::vector<std::pair<int, float>>> patches = {
         {},
+        {{kCutoff, 0.45f}, {kResonance, 0.6f}}, // a cutoff that stands still below the top
         {{kGlide, 1.0f},
          {kGlideAmount, 0.3f},
          {kWave2, 0.5f},
