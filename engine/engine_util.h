@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace engine {
 
@@ -30,6 +31,14 @@ inline void fillSineTable(float* table) {
 inline int32_t truncateToInt32(double x) {
     if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
     return static_cast<int32_t>(x);
+}
+
+// The bits of a float, for caches that must tell apart every value a formula could
+// tell apart (0 and -0 included).
+inline uint32_t floatBits(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
 }
 
 // Wraps a phase in table points; returns whether it wrapped. One subtraction per sample,

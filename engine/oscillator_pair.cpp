@@ -2,21 +2,12 @@
 
 #include "engine/engine_util.h"
 #include "engine/random_source.h"
+#include "engine/table_note.h"
 #include "engine/wavetable_bank.h"
 
 #include <cmath>
 
 namespace {
-
-// The band-limited tables for a frequency. The reference is a hair below the pitch
-// table's first entry, and the table's factor a hair below a true semitone, so from note
-// 17 up a note played at tuning 1 lands just under its own number and plays the tables of
-// the note below (note 60 gives 59.9999999998); notes 0 to 16 keep their own. The AND
-// folds frequencies from about 13290 Hz up onto low notes' tables, and those a semitone
-// below note 0 onto high ones.
-int32_t tableNote(double frequency) {
-    return engine::truncateToInt32(std::log(frequency / 8.1757989156) * 17.31234049066756) & 127;
-}
 
 // Linear interpolation between neighbouring points; position in table points.
 double readTable(const float* table, double position) {
@@ -56,6 +47,8 @@ void OscillatorPair::init() {
     tuning1 = 1.0;
     tuning2 = 1.0;
     osc2Ratio = 1.0;
+    cachedPitchModulation = engine::floatBits(0.0f);
+    cachedPitchFactor = 1.0; // pow(2, 0) is exactly 1
 }
 
 void OscillatorPair::setSampleRate(float rate) {
@@ -104,10 +97,16 @@ OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float pwm) {
             currentFrequency = target;
     }
 
-    const double f1 = std::pow(2.0, static_cast<double>(pitchModulation)) * currentFrequency;
+    // The power of two is taken again only when the modulation moves: never without a
+    // pitch LFO, once per step of a square or sample-and-hold one.
+    if (engine::floatBits(pitchModulation) != cachedPitchModulation) {
+        cachedPitchModulation = engine::floatBits(pitchModulation);
+        cachedPitchFactor = std::pow(2.0, static_cast<double>(pitchModulation));
+    }
+    const double f1 = cachedPitchFactor * currentFrequency;
     const double f2 = osc2Ratio * f1;
-    const int32_t note1 = tableNote(f1);
-    const int32_t note2 = tableNote(f2);
+    const int32_t note1 = engine::tableNote(f1);
+    const int32_t note2 = engine::tableNote(f2);
 
     phase1 += phaseScale * f1;
     phase2 += f2 * phaseScale;

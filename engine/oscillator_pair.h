@@ -32,6 +32,10 @@ struct OscillatorPair {
     double glideTime;       // Time: glide duration in seconds
     double glideMultiplier; // Time: frequency factor per sample of the glide in progress
 
+    // Caches, set by init; none of them can change a sample (see tick).
+    uint32_t cachedPitchModulation; // bits of the last pitch modulation
+    double cachedPitchFactor;       // 2 to that power
+
     struct Output {
         float out1;
         float out2;

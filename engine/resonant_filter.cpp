@@ -1,17 +1,10 @@
 #include "engine/resonant_filter.h"
 
+#include "engine/engine_util.h"
+
 #include <cmath>
-#include <cstring>
 
-namespace {
-
-uint32_t bitsOf(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-} // namespace
+using engine::floatBits;
 
 void ResonantFilter::setSampleRate(float rate) {
     sampleRate = rate;
@@ -31,14 +24,14 @@ void ResonantFilter::setMode(float value) {
 void ResonantFilter::setCutoff(float value) {
     if (value > 1) value = 1;
     if (value < 0) value = 0;
-    if (!cutoffCached || bitsOf(value) != cachedCutoff) {
+    if (!cutoffCached || floatBits(value) != cachedCutoff) {
         const double hz = std::pow(2.0, value * cutoffSpan) * 40.0;
         angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
-        cachedCutoff = bitsOf(value);
+        cachedCutoff = floatBits(value);
         cutoffCached = true;
     }
-    if (!coefficientsCached || bitsOf(angularCutoff) != coefficientsCutoff ||
-        bitsOf(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
+    if (!coefficientsCached || floatBits(angularCutoff) != coefficientsCutoff ||
+        floatBits(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
         updateCoefficients();
 }
 
@@ -72,8 +65,8 @@ void ResonantFilter::updateCoefficients() {
     b2 /= a0;
     a1 /= a0;
     a2 /= a0;
-    coefficientsCutoff = bitsOf(angularCutoff);
-    coefficientsDivisor = bitsOf(resonanceFactor);
+    coefficientsCutoff = floatBits(angularCutoff);
+    coefficientsDivisor = floatBits(resonanceFactor);
     coefficientsMode = mode;
     coefficientsCached = true;
 }
