@@ -2,7 +2,6 @@
 
 #include "engine/engine_util.h"
 #include "engine/random_source.h"
-#include "engine/table_note.h"
 #include "engine/wavetable_bank.h"
 
 #include <cmath>
@@ -49,6 +48,9 @@ void OscillatorPair::init() {
     osc2Ratio = 1.0;
     cachedPitchModulation = engine::floatBits(0.0f);
     cachedPitchFactor = 1.0; // pow(2, 0) is exactly 1
+    tableNote1 = 0;
+    tableNote2 = 0;
+    noteBrackets.build();
 }
 
 void OscillatorPair::setSampleRate(float rate) {
@@ -105,8 +107,11 @@ OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float pwm) {
     }
     const double f1 = cachedPitchFactor * currentFrequency;
     const double f2 = osc2Ratio * f1;
-    const int32_t note1 = engine::tableNote(f1);
-    const int32_t note2 = engine::tableNote(f2);
+    // Exact boundaries instead of two logarithms; mostly the note of the last sample.
+    const int32_t note1 = noteBrackets.find(f1, tableNote1);
+    const int32_t note2 = noteBrackets.find(f2, tableNote2);
+    tableNote1 = note1;
+    tableNote2 = note2;
 
     phase1 += phaseScale * f1;
     phase2 += f2 * phaseScale;

@@ -5,6 +5,8 @@
 // 2 triangle, 3 sine, 4 noise.
 #pragma once
 
+#include "engine/table_note.h"
+
 #include <cstdint>
 
 struct WavetableBank;
@@ -35,6 +37,9 @@ struct OscillatorPair {
     // Caches, set by init; none of them can change a sample (see tick).
     uint32_t cachedPitchModulation; // bits of the last pitch modulation
     double cachedPitchFactor;       // 2 to that power
+    int32_t tableNote1;             // last table notes, where the search starts
+    int32_t tableNote2;
+    engine::NoteBrackets noteBrackets; // the table-note boundaries
 
     struct Output {
         float out1;

@@ -1,4 +1,5 @@
-// Which band-limited tables an oscillator plays at a frequency.
+// Which band-limited tables an oscillator plays at a frequency, by the logarithm and by
+// a table of exact boundaries that gives the same answer without one.
 #pragma once
 
 #include "engine/engine_util.h"
@@ -22,5 +23,33 @@ inline int32_t tableNoteValue(double frequency) {
 inline int32_t tableNote(double frequency) {
     return tableNoteValue(frequency) & 127;
 }
+
+// The note value only steps up as the frequency rises, so between two neighbouring
+// boundaries it is one number. lowest[k] is the smallest double whose value is at least
+// k (for k = 0: above -1, where truncation starts giving 0), found once by bisection over
+// the bits of positive doubles with the very logarithm the formula uses: exact
+// boundaries, not estimates. In [lowest[0], lowest[128]) the value is 0..127 and the AND
+// changes nothing; outside it (the folding ranges, 0, negatives, NaN) find uses the
+// logarithm.
+struct NoteBrackets {
+    double lowest[129];
+
+    void build();
+
+    // tableNote(frequency), trying the bracket of `guess` (0..127) first.
+    int32_t find(double frequency, int32_t guess) const {
+        if (frequency >= lowest[guess] && frequency < lowest[guess + 1]) return guess;
+        if (!(frequency >= lowest[0] && frequency < lowest[128])) return tableNote(frequency);
+        int32_t low = 0, high = 128; // lowest[low] <= frequency < lowest[high]
+        while (high - low > 1) {
+            const int32_t middle = (low + high) / 2;
+            if (frequency >= lowest[middle])
+                low = middle;
+            else
+                high = middle;
+        }
+        return low;
+    }
+};
 
 } // namespace engine

@@ -2,11 +2,14 @@
 // Each must give the very bits the formula gives, never merely a close value.
 
 #include "engine/resonant_filter.h"
+#include "engine/table_note.h"
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 
 namespace {
@@ -85,6 +88,85 @@ TEST(FastPath, FilterCachesFollowCutoffRateModeAndResonance) {
     expectSameAsUncached(filter, 0.5f);
     filter.resonanceFactor = 100.0f;
     expectSameAsUncached(filter, 0.5f);
+}
+
+double doubleFromBits(uint64_t bits) {
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+
+uint64_t bitsOfDouble(double x) {
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+class NoteBracketsTest : public testing::Test {
+  protected:
+    void SetUp() override { brackets->build(); }
+    std::unique_ptr<engine::NoteBrackets> brackets = std::make_unique<engine::NoteBrackets>();
+};
+
+// Each boundary is exact: the value there has reached the note, one double below it
+// has not. The first note (value 0) begins just above -1, where truncation gives 0.
+TEST_F(NoteBracketsTest, BoundariesAreTheExactDoublesWhereTheValueSteps) {
+    for (int k = 0; k <= 128; ++k) {
+        const double at = brackets->lowest[k];
+        const double below = std::nextafter(at, 0.0);
+        EXPECT_EQ(engine::tableNoteValue(at), k) << k;
+        EXPECT_EQ(engine::tableNoteValue(below), k == 0 ? -1 : k - 1) << k;
+        if (k > 0) {
+            EXPECT_LT(brackets->lowest[k - 1], at);
+        }
+    }
+    // At tuning 1 note 60 plays the tables of note 59, note 0 its own.
+    double pitch[128];
+    engine::fillPitchTable(pitch);
+    EXPECT_LT(brackets->lowest[59], pitch[60]);
+    EXPECT_GT(brackets->lowest[60], pitch[60]);
+    EXPECT_LE(brackets->lowest[0], pitch[0]);
+    EXPECT_GT(brackets->lowest[1], pitch[0]);
+}
+
+// Around every boundary, 16384 doubles on each side, with several starting guesses:
+// the window covers every double whose logarithm lands within rounding of the step.
+TEST_F(NoteBracketsTest, FindMatchesTheLogarithmAroundEveryBoundary) {
+    for (int k = 0; k <= 128; ++k) {
+        const uint64_t at = bitsOfDouble(brackets->lowest[k]);
+        for (uint64_t bits = at - 16384; bits <= at + 16384; ++bits) {
+            const double f = doubleFromBits(bits);
+            const int32_t expected = engine::tableNote(f);
+            for (int32_t guess : {k & 127, (k + 127) & 127, 0, 127})
+                ASSERT_EQ(brackets->find(f, guess), expected) << f << " guess " << guess;
+        }
+    }
+}
+
+// A dense sweep from far below the lowest note to far above the top fold, in both
+// directions (the guess is the previous answer, as in a glide), and odd values.
+TEST_F(NoteBracketsTest, FindMatchesTheLogarithmOverADenseSweep) {
+    int32_t guess = 0;
+    const double step = std::pow(2.0, 1.0 / 65536); // 65536 steps an octave
+    for (double f = 0.01; f < 400000.0; f *= step) {
+        const int32_t expected = engine::tableNote(f);
+        ASSERT_EQ(brackets->find(f, guess), expected) << f;
+        guess = expected;
+    }
+    for (double f = 400000.0; f > 0.01; f /= step * 1.0000001) {
+        const int32_t expected = engine::tableNote(f);
+        ASSERT_EQ(brackets->find(f, guess), expected) << f;
+        guess = expected;
+    }
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> octaves(-10.0, 16.0);
+    for (int i = 0; i < 1000000; ++i) {
+        const double f = 8.0 * std::exp2(octaves(random));
+        ASSERT_EQ(brackets->find(f, int32_t(random() & 127)), engine::tableNote(f)) << f;
+    }
+    for (double f : {0.0, -0.0, -5.0, DBL_TRUE_MIN, DBL_MIN, DBL_MAX, double(INFINITY),
+                     -double(INFINITY), double(NAN), 13290.0, 1.0})
+        EXPECT_EQ(brackets->find(f, 60), engine::tableNote(f)) << f;
 }
 
 } // namespace
