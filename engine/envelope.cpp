@@ -38,32 +38,3 @@ void Envelope::start() {
 void Envelope::release() {
     state = Release;
 }
-
-float Envelope::tick() {
-    switch (state) {
-    case Attack:
-        level += attackStep;
-        if (level >= 1) {
-            level = 1;
-            state = Decay;
-        }
-        break;
-    case Decay:
-        level -= decayStep;
-        if (sustainLevel >= level) { // also jumps up to a sustain raised mid-decay
-            level = sustainLevel;
-            state = Sustain;
-        }
-        break;
-    case Sustain: level = sustainLevel; break; // follows sustain changes without a ramp
-    case Release:
-        level -= releaseStep;
-        if (level <= 0) {
-            level = 0;
-            state = Finished;
-        }
-        break;
-    default: break; // Finished
-    }
-    return level;
-}

@@ -26,3 +26,34 @@ struct Envelope {
     void release();
     float tick();
 };
+
+// The per-sample operation is defined here so that the render loop compiles into one
+// loop. Each new level is rounded to single precision before it is compared.
+inline float Envelope::tick() {
+    switch (state) {
+    case Attack:
+        level += attackStep;
+        if (level >= 1) {
+            level = 1;
+            state = Decay;
+        }
+        break;
+    case Decay:
+        level -= decayStep;
+        if (sustainLevel >= level) { // also jumps up to a sustain raised mid-decay
+            level = sustainLevel;
+            state = Sustain;
+        }
+        break;
+    case Sustain: level = sustainLevel; break; // follows sustain changes without a ramp
+    case Release:
+        level -= releaseStep;
+        if (level <= 0) {
+            level = 0;
+            state = Finished;
+        }
+        break;
+    default: break; // Finished
+    }
+    return level;
+}

@@ -4,6 +4,9 @@
 // (0 none, 1 pitch, 2 pulse width, 3 cutoff, 4 volume).
 #pragma once
 
+#include "engine/engine_util.h"
+#include "engine/random_source.h"
+
 #include <cstdint>
 
 struct Lfo {
@@ -22,4 +25,40 @@ struct Lfo {
     void setDestination(float x);
     // heldValue is the sample-and-hold value shared by both LFOs of one synth.
     float tick(float& heldValue);
+    // tick without working out the output, for an LFO routed nowhere: the phase moves
+    // and a sample-and-hold LFO still draws on its wraps, exactly as in tick.
+    void advance(float& heldValue);
 };
+
+// The per-sample operations are defined here so that the render loop compiles into
+// one loop.
+inline float Lfo::tick(float& heldValue) {
+    phase += increment;
+    const bool wrapped = engine::wrapPhase(phase);
+
+    double value;
+    switch (shape) {
+    case 0: {
+        const int32_t i = engine::truncateToInt32(phase);
+        const double fraction = phase - i;
+        const double a = sineTable[static_cast<uint32_t>(i) & engine::kTableMask];
+        const double b = sineTable[(static_cast<uint32_t>(i) + 1u) & engine::kTableMask];
+        value = a + (b - a) * fraction;
+        break;
+    }
+    case 1: value = phase < 256.0 ? -1.0 : 1.0; break;
+    case 2: value = phase * 0.001953125 * 2.0 - 1.0; break; // -1 at 0 rising to +1 at 512
+    default:
+        // Renewed only on this LFO's own wraps, but shared with the other LFO.
+        if (wrapped) heldValue = static_cast<float>(random_source::nextSample());
+        value = heldValue;
+        break;
+    }
+    return static_cast<float>(depth * static_cast<double>(static_cast<float>(value)));
+}
+
+inline void Lfo::advance(float& heldValue) {
+    phase += increment;
+    if (engine::wrapPhase(phase) && shape == 3)
+        heldValue = static_cast<float>(random_source::nextSample());
+}

@@ -5,11 +5,13 @@
 // 2 triangle, 3 sine, 4 noise.
 #pragma once
 
+#include "engine/engine_util.h"
+#include "engine/random_source.h"
 #include "engine/table_note.h"
+#include "engine/wavetable_bank.h"
 
+#include <cmath>
 #include <cstdint>
-
-struct WavetableBank;
 
 struct OscillatorPair {
     const WavetableBank* tables; // the synth's bank, set when the engine is built
@@ -58,3 +60,90 @@ struct OscillatorPair {
     void setGlide(float type, float amount);
     void setGlideRate(float amount);
 };
+
+namespace engine {
+
+// Linear interpolation between neighbouring points; position in table points.
+inline double readTable(const float* table, double position) {
+    const int32_t i = truncateToInt32(position);
+    const double fraction = position - i;
+    const double a = table[static_cast<uint32_t>(i) & kTableMask];
+    const double b = table[(static_cast<uint32_t>(i) + 1u) & kTableMask];
+    return a + fraction * (b - a);
+}
+
+// One oscillator's sample. pulseEnd is the position of the second, subtracted saw
+// reading; the pulse is low for (pulseEnd - phase) / 512 of the cycle and silent at an
+// offset of 0 or 512.
+inline double waveformSample(const WavetableBank& bank, int32_t wave, int32_t note, double phase,
+                             double pulseEnd) {
+    switch (wave) {
+    case 0: return readTable(bank.sawTable(note), phase);
+    case 1:
+        return 0.5 *
+               (readTable(bank.sawTable(note), phase) - readTable(bank.sawTable(note), pulseEnd));
+    case 2: return readTable(bank.triangleTable(note), phase);
+    case 3: return readTable(bank.sineTable(), phase);
+    default: return random_source::nextSample(); // 4, noise
+    }
+}
+
+} // namespace engine
+
+// The per-sample operation is defined here so that the render loop compiles into one
+// loop.
+inline OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float pwm) {
+    const double current = currentFrequency;
+    const double target = targetFrequency;
+    // An infinite frequency (tuning far outside its range) cannot glide back; it snaps.
+    if (!glideEnabled || !std::isfinite(current)) {
+        currentFrequency = target;
+    } else if (glideDepthMode) {
+        // No snap: once past the target it steps back by one factor a sample, so it keeps
+        // alternating around the target unless it lands on it exactly.
+        if (target > current)
+            currentFrequency = current * glideRate;
+        else if (target < current)
+            currentFrequency = current * (1.0 / glideRate);
+        else
+            currentFrequency = target;
+    } else {
+        // An overshoot finds the multiplier pointing away on the next sample and snaps.
+        if (current < target && glideMultiplier > 1.0)
+            currentFrequency = current * glideMultiplier;
+        else if (current > target && glideMultiplier < 1.0)
+            currentFrequency = current * glideMultiplier;
+        else
+            currentFrequency = target;
+    }
+
+    // The power of two is taken again only when the modulation moves: never without a
+    // pitch LFO, once per step of a square or sample-and-hold one.
+    if (engine::floatBits(pitchModulation) != cachedPitchModulation) {
+        cachedPitchModulation = engine::floatBits(pitchModulation);
+        cachedPitchFactor = std::pow(2.0, static_cast<double>(pitchModulation));
+    }
+    const double f1 = cachedPitchFactor * currentFrequency;
+    const double f2 = osc2Ratio * f1;
+    // Exact boundaries instead of two logarithms; mostly the note of the last sample.
+    const int32_t note1 = noteBrackets.find(f1, tableNote1);
+    const int32_t note2 = noteBrackets.find(f2, tableNote2);
+    tableNote1 = note1;
+    tableNote2 = note2;
+
+    phase1 += phaseScale * f1;
+    phase2 += f2 * phaseScale;
+    engine::wrapPhase(phase1);
+    // Hard sync: oscillator 1 restarts at oscillator 2's reduced phase, unscaled.
+    if (engine::wrapPhase(phase2) && syncEnabled) phase1 = phase2;
+
+    // The pulse offsets are not reduced modulo 512; only the point indices are.
+    const double pulseEnd1 =
+        (pulseWidth1 + phase1) + static_cast<double>(pwm) * static_cast<double>(506.88f);
+    const double pulseEnd2 = pulseWidth2 + phase2;
+
+    Output out;
+    out.out1 = static_cast<float>(engine::waveformSample(*tables, wave1, note1, phase1, pulseEnd1));
+    out.out2 = static_cast<float>(engine::waveformSample(*tables, wave2, note2, phase2, pulseEnd2));
+    return out;
+}

@@ -18,21 +18,11 @@ void ResonantFilter::setMode(float value) {
     updateCoefficients();
 }
 
-// The same clamped cutoff at the same rate maps to the same angle, and the same angle,
-// divisor and mode give the same coefficients: a cutoff that stands still costs neither
-// the power of two nor the sine and cosine.
-void ResonantFilter::setCutoff(float value) {
-    if (value > 1) value = 1;
-    if (value < 0) value = 0;
-    if (!cutoffCached || floatBits(value) != cachedCutoff) {
-        const double hz = std::pow(2.0, value * cutoffSpan) * 40.0;
-        angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
-        cachedCutoff = floatBits(value);
-        cutoffCached = true;
-    }
-    if (!coefficientsCached || floatBits(angularCutoff) != coefficientsCutoff ||
-        floatBits(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
-        updateCoefficients();
+void ResonantFilter::mapCutoff(float clamped) {
+    const double hz = std::pow(2.0, clamped * cutoffSpan) * 40.0;
+    angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
+    cachedCutoff = floatBits(clamped);
+    cutoffCached = true;
 }
 
 void ResonantFilter::setResonance(float divisor) {
@@ -69,20 +59,4 @@ void ResonantFilter::updateCoefficients() {
     coefficientsDivisor = floatBits(resonanceFactor);
     coefficientsMode = mode;
     coefficientsCached = true;
-}
-
-float ResonantFilter::process(float input) {
-    const double x = input;
-    const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
-    if (!std::isfinite(y)) {
-        // The history is never cleared otherwise: one NaN or overflow would silence the
-        // instance for good.
-        x1 = x2 = y1 = y2 = 0.0;
-        return 0.0f;
-    }
-    x2 = x1;
-    x1 = x;
-    y2 = y1;
-    y1 = y; // the output as heard, single precision
-    return y;
 }

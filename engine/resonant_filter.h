@@ -5,6 +5,9 @@
 // the previous one left.
 #pragma once
 
+#include "engine/engine_util.h"
+
+#include <cmath>
 #include <cstdint>
 
 struct ResonantFilter {
@@ -34,4 +37,36 @@ struct ResonantFilter {
     void setResonance(float divisor);
     void updateCoefficients();
     float process(float input);
+
+    // setCutoff's work when the cached angle does not apply: the power of two.
+    void mapCutoff(float clamped);
 };
+
+// The per-sample operations are defined here so that the render loop compiles into
+// one loop. The same clamped cutoff at the same rate maps to the same angle, and the
+// same angle, divisor and mode give the same coefficients: a cutoff that stands still
+// costs neither the power of two nor the sine and cosine.
+inline void ResonantFilter::setCutoff(float value) {
+    if (value > 1) value = 1;
+    if (value < 0) value = 0;
+    if (!cutoffCached || engine::floatBits(value) != cachedCutoff) mapCutoff(value);
+    if (!coefficientsCached || engine::floatBits(angularCutoff) != coefficientsCutoff ||
+        engine::floatBits(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
+        updateCoefficients();
+}
+
+inline float ResonantFilter::process(float input) {
+    const double x = input;
+    const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
+    if (!std::isfinite(y)) {
+        // The history is never cleared otherwise: one NaN or overflow would silence the
+        // instance for good.
+        x1 = x2 = y1 = y2 = 0.0;
+        return 0.0f;
+    }
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y; // the output as heard, single precision
+    return y;
+}
