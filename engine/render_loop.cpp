@@ -42,8 +42,17 @@ void VstXSynth::processReplacing(float** /*inputs*/, float** outputs, int32_t sa
     }
 
     for (int32_t frame = first; frame < frames; ++frame) {
-        const float l1 = lfo1.tick(heldValue);
-        const float l2 = lfo2.tick(heldValue);
+        // An LFO routed nowhere only moves on (a sample-and-hold one still draws on its
+        // wraps); its output would be thrown away.
+        float l1 = 0.0f, l2 = 0.0f;
+        if (render_steps::isRouted(lfo1.destination))
+            l1 = lfo1.tick(heldValue);
+        else
+            lfo1.advance(heldValue);
+        if (render_steps::isRouted(lfo2.destination))
+            l2 = lfo2.tick(heldValue);
+        else
+            lfo2.advance(heldValue);
         const float e1 = envelope1.tick();
         const float e2 = envelope2.tick();
         const render_steps::Modulation mod =

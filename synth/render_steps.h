@@ -38,6 +38,11 @@ enum Destination : int32_t {
     kToVolume = 4
 };
 
+// Whether an LFO's output reaches anything.
+inline bool isRouted(int32_t destination) {
+    return destination >= kToPitch && destination <= kToVolume;
+}
+
 // What the two LFOs add to each destination in one sample; 0 where none contributes.
 struct Modulation {
     float pitch = 0;      // octaves
