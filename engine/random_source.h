@@ -9,7 +9,10 @@
 
 namespace random_source {
 
-inline thread_local uint32_t seed = 1;
+// initial-exec: the seed lives in the static TLS block that glibc reserves when the
+// library is loaded, so the first draw on a new audio thread allocates nothing (the
+// default model for a dlopen'ed library allocates on a thread's first access).
+inline thread_local uint32_t seed __attribute__((tls_model("initial-exec"))) = 1;
 
 // Next value, 0..32767.
 inline int next() {
