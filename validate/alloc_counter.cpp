@@ -39,7 +39,10 @@ void AllocationCounter::reset() {
 
 #ifdef QUILLO_VALIDATE_ASAN
 
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's hook interface (not every compiler ships its header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            size_t),
+                                                         void (*freeHook)(const volatile void*));
 
 namespace {
 void onAllocate(const volatile void*, size_t) {
