@@ -62,23 +62,27 @@ KnownFailures KnownFailures::load(const std::string& path) {
         const size_t bar = text.find('|');
         if (bar == std::string::npos)
             throw std::runtime_error(path + ":" + std::to_string(number) + ": no '|' in the entry");
-        known.entries_.push_back({trimmed(text.substr(0, bar)), trimmed(text.substr(bar + 1))});
+        known.entries_.push_back(
+            {trimmed(text.substr(0, bar)), trimmed(text.substr(bar + 1)), false});
     }
     return known;
 }
 
-bool KnownFailures::matches(const std::string& check, const std::string& reason) const {
-    for (const Entry& entry : entries_) {
-        if (check.find(entry.check) != std::string::npos && matchesPattern(entry.reason, reason))
+bool KnownFailures::matches(const std::string& check, const std::string& reason) {
+    for (Entry& entry : entries_) {
+        if (check.find(entry.check) != std::string::npos && matchesPattern(entry.reason, reason)) {
+            entry.used = true;
             return true;
+        }
     }
     return false;
 }
 
-bool KnownFailures::listed(const std::string& check) const {
+std::vector<std::string> KnownFailures::unused() const {
+    std::vector<std::string> entries;
     for (const Entry& entry : entries_)
-        if (check.find(entry.check) != std::string::npos) return true;
-    return false;
+        if (!entry.used) entries.push_back(entry.check + " | " + entry.reason);
+    return entries;
 }
 
 } // namespace quillo::validate

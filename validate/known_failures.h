@@ -22,14 +22,16 @@ class KnownFailures {
     // Throws std::runtime_error on a file that cannot be read or parsed.
     static KnownFailures load(const std::string& path);
 
-    bool matches(const std::string& check, const std::string& reason) const;
-    // True when some entry is for this check, whatever the reason.
-    bool listed(const std::string& check) const;
+    // Marks the entry that matched as used.
+    bool matches(const std::string& check, const std::string& reason);
+    // Entries that matched no failure so far, as written in the file.
+    std::vector<std::string> unused() const;
 
   private:
     struct Entry {
         std::string check;
         std::string reason;
+        bool used = false;
     };
     std::vector<Entry> entries_;
 };
