@@ -28,26 +28,38 @@ struct Lfo {
     // tick without working out the output, for an LFO routed nowhere: the phase moves
     // and a sample-and-hold LFO still draws on its wraps, exactly as in tick.
     void advance(float& heldValue);
+    // tick and advance on a phase kept outside the record, which the render loop holds
+    // in a register for a stretch of samples; tick() is tickAt(phase, heldValue).
+    float tickAt(double& position, float& heldValue) const;
+    void advanceAt(double& position, float& heldValue) const;
 };
 
 // The per-sample operations are defined here so that the render loop compiles into
 // one loop.
 inline float Lfo::tick(float& heldValue) {
-    phase += increment;
-    const bool wrapped = engine::wrapPhase(phase);
+    return tickAt(phase, heldValue);
+}
+
+inline void Lfo::advance(float& heldValue) {
+    advanceAt(phase, heldValue);
+}
+
+inline float Lfo::tickAt(double& position, float& heldValue) const {
+    position += increment;
+    const bool wrapped = engine::wrapPhase(position);
 
     double value;
     switch (shape) {
     case 0: {
-        const int32_t i = engine::truncateToInt32(phase);
-        const double fraction = phase - i;
+        const int32_t i = engine::truncateToInt32(position);
+        const double fraction = position - i;
         const double a = sineTable[static_cast<uint32_t>(i) & engine::kTableMask];
         const double b = sineTable[(static_cast<uint32_t>(i) + 1u) & engine::kTableMask];
         value = a + (b - a) * fraction;
         break;
     }
-    case 1: value = phase < 256.0 ? -1.0 : 1.0; break;
-    case 2: value = phase * 0.001953125 * 2.0 - 1.0; break; // -1 at 0 rising to +1 at 512
+    case 1: value = position < 256.0 ? -1.0 : 1.0; break;
+    case 2: value = position * 0.001953125 * 2.0 - 1.0; break; // -1 at 0 rising to +1 at 512
     default:
         // Renewed only on this LFO's own wraps, but shared with the other LFO.
         if (wrapped) heldValue = static_cast<float>(random_source::nextSample());
@@ -57,8 +69,8 @@ inline float Lfo::tick(float& heldValue) {
     return static_cast<float>(depth * static_cast<double>(static_cast<float>(value)));
 }
 
-inline void Lfo::advance(float& heldValue) {
-    phase += increment;
-    if (engine::wrapPhase(phase) && shape == 3)
+inline void Lfo::advanceAt(double& position, float& heldValue) const {
+    position += increment;
+    if (engine::wrapPhase(position) && shape == 3)
         heldValue = static_cast<float>(random_source::nextSample());
 }

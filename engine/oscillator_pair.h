@@ -48,12 +48,28 @@ struct OscillatorPair {
         float out2;
     };
 
+    // One sample's frequency work: the phase advances and the table notes.
+    struct Step {
+        double advance1; // table points
+        double advance2;
+        int32_t note1;
+        int32_t note2;
+    };
+
     void init();
     void setSampleRate(float rate);
     void retune(int note);
     void startNote(int note);
     // pitchModulation in octaves; pwm acts on oscillator 1's pulse only.
+    // tick is play(frequencyStep(pitchModulation), pwm).
     Output tick(float pitchModulation, float pwm);
+    // The glide step, the pitch modulation and the table notes of one sample.
+    Step frequencyStep(float pitchModulation);
+    // The rest of a tick: phases advanced, wrapped and synced, the tables read.
+    Output play(const Step& step, float pwm);
+    // With no glide under way, frequencyStep without pitch modulation gives the same
+    // Step sample after sample, so one Step can play a stretch of samples.
+    bool pitchStandsStill() const { return !glideEnabled || currentFrequency == targetFrequency; }
 
     void setWave1(float x);
     void setWave2(float x);
@@ -90,9 +106,13 @@ inline double waveformSample(const WavetableBank& bank, int32_t wave, int32_t no
 
 } // namespace engine
 
-// The per-sample operation is defined here so that the render loop compiles into one
-// loop.
+// The per-sample operations are defined here so that the render loop compiles into
+// one loop.
 inline OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float pwm) {
+    return play(frequencyStep(pitchModulation), pwm);
+}
+
+inline OscillatorPair::Step OscillatorPair::frequencyStep(float pitchModulation) {
     const double current = currentFrequency;
     const double target = targetFrequency;
     // An infinite frequency (tuning far outside its range) cannot glide back; it snaps.
@@ -126,13 +146,14 @@ inline OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float 
     const double f1 = cachedPitchFactor * currentFrequency;
     const double f2 = osc2Ratio * f1;
     // Exact boundaries instead of two logarithms; mostly the note of the last sample.
-    const int32_t note1 = noteBrackets.find(f1, tableNote1);
-    const int32_t note2 = noteBrackets.find(f2, tableNote2);
-    tableNote1 = note1;
-    tableNote2 = note2;
+    tableNote1 = noteBrackets.find(f1, tableNote1);
+    tableNote2 = noteBrackets.find(f2, tableNote2);
+    return Step{phaseScale * f1, f2 * phaseScale, tableNote1, tableNote2};
+}
 
-    phase1 += phaseScale * f1;
-    phase2 += f2 * phaseScale;
+inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) {
+    phase1 += step.advance1;
+    phase2 += step.advance2;
     engine::wrapPhase(phase1);
     // Hard sync: oscillator 1 restarts at oscillator 2's reduced phase, unscaled.
     if (engine::wrapPhase(phase2) && syncEnabled) phase1 = phase2;
@@ -143,7 +164,9 @@ inline OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float 
     const double pulseEnd2 = pulseWidth2 + phase2;
 
     Output out;
-    out.out1 = static_cast<float>(engine::waveformSample(*tables, wave1, note1, phase1, pulseEnd1));
-    out.out2 = static_cast<float>(engine::waveformSample(*tables, wave2, note2, phase2, pulseEnd2));
+    out.out1 =
+        static_cast<float>(engine::waveformSample(*tables, wave1, step.note1, phase1, pulseEnd1));
+    out.out2 =
+        static_cast<float>(engine::waveformSample(*tables, wave2, step.note2, phase2, pulseEnd2));
     return out;
 }

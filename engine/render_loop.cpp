@@ -4,6 +4,11 @@
 // the filter recomputed from the modulated cutoff, amplitude and master volume. The
 // LFOs' sample-and-hold and the noise oscillators share one random source, so the
 // order of the ticks is part of the sound. A silent voice advances nothing.
+//
+// What stays fixed for a block is worked out once before the loop (which LFOs reach
+// anything; the oscillators' frequency step while the pitch stands still), and the
+// filter's history is held in registers: every sample is still computed by the same
+// operations in the same order.
 
 #include "synth/render_steps.h"
 #include "synth/vst_x_synth.h"
@@ -41,34 +46,156 @@ void VstXSynth::processReplacing(float** /*inputs*/, float** outputs, int32_t sa
         pendingNoteOffset = 0;
     }
 
+    renderFrames(left, right, first, frames, block);
+}
+
+namespace {
+
+constexpr int32_t kStretch = 64; // frames rendered unit by unit
+
+constexpr int32_t kSampleAndHold = 3; // LFO shape
+constexpr int32_t kNoise = 4;         // waveform
+
+} // namespace
+
+// A block is rendered in stretches of up to kStretch frames, one stage at a time: the
+// LFOs and envelopes, then the oscillators through the filter, then amplitude and
+// volume. Each stage keeps its running state in registers, and the processor overlaps
+// many samples of one stage where a whole sample's chain would fill its window. The
+// stages only meet through the values passed down the chain, so every sample is
+// computed by the same operations as in one pass; the exception is the random source,
+// which both the LFOs' sample-and-hold and the noise oscillators draw from: with both
+// in play, their draws must alternate sample by sample, and the chain runs as one.
+void VstXSynth::renderFrames(float* left, float* right, int32_t first, int32_t frames,
+                             const render_steps::BlockValues& block) {
+    using namespace render_steps;
+    const bool sampleAndHold = lfo1.shape == kSampleAndHold || lfo2.shape == kSampleAndHold;
+    const bool noise = oscillators.wave1 == kNoise || oscillators.wave2 == kNoise;
+    if (sampleAndHold && noise) {
+        renderSampleBySample(left, right, first, frames, block);
+        return;
+    }
+    const bool modulated = isRouted(lfo1.destination) || isRouted(lfo2.destination);
+    const bool pitchRouted = lfo1.destination == kToPitch || lfo2.destination == kToPitch;
+    // With no pitch LFO and no glide under way, every sample's frequency work gives the
+    // same step, taken once.
+    const bool steadyPitch = !pitchRouted && oscillators.pitchStandsStill();
+    for (int32_t start = first; start < frames; start += kStretch) {
+        const int32_t n = std::min(kStretch, frames - start);
+        if (steadyPitch) {
+            if (modulated)
+                renderStretch<true, true>(left + start, right + start, n, block);
+            else
+                renderStretch<true, false>(left + start, right + start, n, block);
+        } else {
+            if (modulated)
+                renderStretch<false, true>(left + start, right + start, n, block);
+            else
+                renderStretch<false, false>(left + start, right + start, n, block);
+        }
+    }
+}
+
+template <bool kSteadyPitch, bool kModulated>
+void VstXSynth::renderStretch(float* left, float* right, int32_t n,
+                              const render_steps::BlockValues& block) {
+    using namespace render_steps;
+
+    // LFOs and envelopes. An LFO routed nowhere only moves on (a sample-and-hold one
+    // still draws on its wraps); its output would be thrown away.
+    float pitch[kStretch], pulseWidth[kStretch], cutoff[kStretch], volume[kStretch];
+    float e1[kStretch], e2[kStretch];
+    {
+        double phase1 = lfo1.phase, phase2 = lfo2.phase;
+        Envelope env1 = envelope1, env2 = envelope2;
+        const bool routed1 = isRouted(lfo1.destination), routed2 = isRouted(lfo2.destination);
+        for (int32_t i = 0; i < n; ++i) {
+            float l1 = 0.0f, l2 = 0.0f;
+            if (kModulated && routed1)
+                l1 = lfo1.tickAt(phase1, heldValue);
+            else
+                lfo1.advanceAt(phase1, heldValue);
+            if (kModulated && routed2)
+                l2 = lfo2.tickAt(phase2, heldValue);
+            else
+                lfo2.advanceAt(phase2, heldValue);
+            e1[i] = env1.tick();
+            e2[i] = env2.tick();
+            if (kModulated) {
+                const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
+                pitch[i] = mod.pitch;
+                pulseWidth[i] = mod.pulseWidth;
+                cutoff[i] = mod.cutoff;
+                volume[i] = mod.volume;
+            }
+        }
+        lfo1.phase = phase1;
+        lfo2.phase = phase2;
+        envelope1 = env1;
+        envelope2 = env2;
+    }
+
+    // Oscillators, ring modulation, mix and filter.
+    float y[kStretch];
+    {
+        OscillatorPair::Step step{};
+        if (kSteadyPitch) step = oscillators.frequencyStep(0.0f);
+        const float ringMod = parameters[kRingMod];
+        const float baseCutoff = parameters[kCutoff];
+        double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
+        for (int32_t i = 0; i < n; ++i) {
+            const float pw = kModulated ? pulseWidth[i] : 0.0f;
+            const OscillatorPair::Output osc =
+                kSteadyPitch ? oscillators.play(step, pw)
+                             : oscillators.tick(kModulated ? pitch[i] : 0.0f, pw);
+            const float o1 = ringModulated(osc.out1, osc.out2, ringMod);
+            const float x = oscillatorMix(o1, osc.out2, block);
+            filter.setCutoff(
+                modulatedCutoff(e1[i], block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f));
+            y[i] = filter.processWith(x1, x2, y1, y2, x);
+        }
+        filter.x1 = x1;
+        filter.x2 = x2;
+        filter.y1 = y1;
+        filter.y2 = y2;
+    }
+
+    // Amplitude and master volume.
+    for (int32_t i = 0; i < n; ++i) {
+        const float out = withVolume(
+            amplitude(y[i], kModulated ? volume[i] : 0.0f, e2[i], block.depth2), block.volume);
+        left[i] = out;
+        right[i] = out;
+    }
+}
+
+// The whole chain one sample at a time, in the order that fixes the random draws: LFO
+// 1's sample-and-hold, LFO 2's, oscillator 1's noise, oscillator 2's.
+void VstXSynth::renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
+                                     const render_steps::BlockValues& block) {
+    using namespace render_steps;
     for (int32_t frame = first; frame < frames; ++frame) {
-        // An LFO routed nowhere only moves on (a sample-and-hold one still draws on its
-        // wraps); its output would be thrown away.
         float l1 = 0.0f, l2 = 0.0f;
-        if (render_steps::isRouted(lfo1.destination))
+        if (isRouted(lfo1.destination))
             l1 = lfo1.tick(heldValue);
         else
             lfo1.advance(heldValue);
-        if (render_steps::isRouted(lfo2.destination))
+        if (isRouted(lfo2.destination))
             l2 = lfo2.tick(heldValue);
         else
             lfo2.advance(heldValue);
         const float e1 = envelope1.tick();
         const float e2 = envelope2.tick();
-        const render_steps::Modulation mod =
-            render_steps::modulation(lfo1.destination, l1, lfo2.destination, l2);
+        const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
 
         const OscillatorPair::Output osc = oscillators.tick(mod.pitch, mod.pulseWidth);
-        const float o1 = render_steps::ringModulated(osc.out1, osc.out2, parameters[kRingMod]);
-        const float x = render_steps::oscillatorMix(o1, osc.out2, block);
+        const float o1 = ringModulated(osc.out1, osc.out2, parameters[kRingMod]);
+        const float x = oscillatorMix(o1, osc.out2, block);
 
-        const float c =
-            render_steps::modulatedCutoff(e1, block.depth1, parameters[kCutoff], mod.cutoff);
-        filter.setCutoff(c);
+        filter.setCutoff(modulatedCutoff(e1, block.depth1, parameters[kCutoff], mod.cutoff));
         const float y = filter.process(x);
 
-        const float s = render_steps::amplitude(y, mod.volume, e2, block.depth2);
-        const float out = render_steps::withVolume(s, block.volume);
+        const float out = withVolume(amplitude(y, mod.volume, e2, block.depth2), block.volume);
         left[frame] = out;
         right[frame] = out;
     }

@@ -40,6 +40,9 @@ struct ResonantFilter {
 
     // setCutoff's work when the cached angle does not apply: the power of two.
     void mapCutoff(float clamped);
+    // process on a history kept outside the record: the render loop holds it in
+    // registers for a block, off the memory round trip of every sample.
+    float processWith(double& x1, double& x2, double& y1, double& y2, float input) const;
 };
 
 // The per-sample operations are defined here so that the render loop compiles into
@@ -56,6 +59,11 @@ inline void ResonantFilter::setCutoff(float value) {
 }
 
 inline float ResonantFilter::process(float input) {
+    return processWith(x1, x2, y1, y2, input);
+}
+
+inline float ResonantFilter::processWith(double& x1, double& x2, double& y1, double& y2,
+                                         float input) const {
     const double x = input;
     const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
     if (!std::isfinite(y)) {

@@ -16,6 +16,7 @@
 #include "synth/note_memory.h"
 #include "synth/parameters.h"
 #include "synth/program_record.h"
+#include "synth/render_steps.h"
 
 class VstXSynth : public AudioEffectX {
   public:
@@ -47,6 +48,17 @@ class VstXSynth : public AudioEffectX {
     void applyParameter(const ParameterInfo& info, float value);
     void noteOn(uint8_t key, uint8_t velocity, int32_t deltaFrames);
     void noteOff(uint8_t key);
+    // The per-sample chain of processReplacing over frames first..frames-1, and the
+    // two ways it runs (see render_loop.cpp).
+    void renderFrames(float* left, float* right, int32_t first, int32_t frames,
+                      const render_steps::BlockValues& block);
+    template <bool kSteadyPitch, bool kModulated>
+    void renderStretch(float* left, float* right, int32_t n,
+                       const render_steps::BlockValues& block);
+    void renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
+                              const render_steps::BlockValues& block);
+    void renderStretch(float* left, float* right, int32_t n,
+                       const render_steps::BlockValues& block);
 
     // The value last set for each parameter; reads, texts and the render loop use it.
     float parameters[kNumParameters];
