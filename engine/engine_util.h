@@ -48,13 +48,14 @@ inline uint32_t floatBits(float x) {
 inline bool wrapPhase(double& phase) {
     // An infinite advance (a parameter far outside its range) restarts the cycle instead
     // of leaving the phase NaN for the rest of the instance's life.
-    if (!std::isfinite(phase)) {
+    if (!std::isfinite(phase)) [[unlikely]] {
         phase = 0.0;
         return false;
     }
     if (!(phase > 512.0)) return false;
     phase -= 512.0;
-    if (phase > 512.0) phase = std::fmod(phase, 512.0);
+    if (phase > 512.0) [[unlikely]]
+        phase = std::fmod(phase, 512.0);
     return true;
 }
 

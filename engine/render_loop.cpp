@@ -142,17 +142,20 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
         if (kSteadyPitch) step = oscillators.frequencyStep(0.0f);
         const float ringMod = parameters[kRingMod];
         const float baseCutoff = parameters[kCutoff];
-        double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
+        float xs[kStretch], cs[kStretch];
         for (int32_t i = 0; i < n; ++i) {
             const float pw = kModulated ? pulseWidth[i] : 0.0f;
             const OscillatorPair::Output osc =
                 kSteadyPitch ? oscillators.play(step, pw)
                              : oscillators.tick(kModulated ? pitch[i] : 0.0f, pw);
             const float o1 = ringModulated(osc.out1, osc.out2, ringMod);
-            const float x = oscillatorMix(o1, osc.out2, block);
-            filter.setCutoff(
-                modulatedCutoff(e1[i], block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f));
-            y[i] = filter.processWith(x1, x2, y1, y2, x);
+            xs[i] = oscillatorMix(o1, osc.out2, block);
+            cs[i] = modulatedCutoff(e1[i], block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f);
+        }
+        double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
+        for (int32_t i = 0; i < n; ++i) {
+            filter.setCutoff(cs[i]);
+            y[i] = filter.processWith(x1, x2, y1, y2, xs[i]);
         }
         filter.x1 = x1;
         filter.x2 = x2;

@@ -52,9 +52,11 @@ struct ResonantFilter {
 inline void ResonantFilter::setCutoff(float value) {
     if (value > 1) value = 1;
     if (value < 0) value = 0;
-    if (!cutoffCached || engine::floatBits(value) != cachedCutoff) mapCutoff(value);
+    if (!cutoffCached || engine::floatBits(value) != cachedCutoff) [[unlikely]]
+        mapCutoff(value);
     if (!coefficientsCached || engine::floatBits(angularCutoff) != coefficientsCutoff ||
         engine::floatBits(resonanceFactor) != coefficientsDivisor || mode != coefficientsMode)
+        [[unlikely]]
         updateCoefficients();
 }
 
@@ -66,7 +68,7 @@ inline float ResonantFilter::processWith(double& x1, double& x2, double& y1, dou
                                          float input) const {
     const double x = input;
     const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
-    if (!std::isfinite(y)) {
+    if (!std::isfinite(y)) [[unlikely]] {
         // The history is never cleared otherwise: one NaN or overflow would silence the
         // instance for good.
         x1 = x2 = y1 = y2 = 0.0;
