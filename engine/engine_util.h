@@ -27,9 +27,11 @@ inline void fillSineTable(float* table) {
 }
 
 // Truncates toward zero. A value out of int32 range (or NaN) gives INT32_MIN, as the
-// hardware conversion does, rather than undefined behaviour.
+// hardware conversion does, rather than undefined behaviour. One test covers both ends:
+// from -2^31 down to just above -2^31 - 1 the truncation would give INT32_MIN anyway.
 inline int32_t truncateToInt32(double x) {
-    if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+    if (!(std::fabs(x) < 2147483648.0)) [[unlikely]]
+        return INT32_MIN;
     return static_cast<int32_t>(x);
 }
 

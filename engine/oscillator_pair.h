@@ -54,6 +54,8 @@ struct OscillatorPair {
         double advance2;
         int32_t note1;
         int32_t note2;
+        const float* table1; // the table each plays (the saw for a pulse; none for noise)
+        const float* table2;
     };
 
     void init();
@@ -88,20 +90,25 @@ inline double readTable(const float* table, double position) {
     return a + fraction * (b - a);
 }
 
-// One oscillator's sample. pulseEnd is the position of the second, subtracted saw
-// reading; the pulse is low for (pulseEnd - phase) / 512 of the cycle and silent at an
-// offset of 0 or 512.
-inline double waveformSample(const WavetableBank& bank, int32_t wave, int32_t note, double phase,
-                             double pulseEnd) {
+// The table a waveform reads for a table note: the saw for saw and pulse, the
+// triangle, the sine; none for noise.
+inline const float* waveformTable(const WavetableBank& bank, int32_t wave, int32_t note) {
     switch (wave) {
-    case 0: return readTable(bank.sawTable(note), phase);
-    case 1:
-        return 0.5 *
-               (readTable(bank.sawTable(note), phase) - readTable(bank.sawTable(note), pulseEnd));
-    case 2: return readTable(bank.triangleTable(note), phase);
-    case 3: return readTable(bank.sineTable(), phase);
-    default: return random_source::nextSample(); // 4, noise
+    case 0:
+    case 1: return bank.sawTable(note);
+    case 2: return bank.triangleTable(note);
+    case 3: return bank.sineTable();
+    default: return nullptr; // 4, noise
     }
+}
+
+// One oscillator's sample from its waveformTable. pulseEnd is the position of the
+// second, subtracted saw reading; the pulse is low for (pulseEnd - phase) / 512 of the
+// cycle and silent at an offset of 0 or 512.
+inline double waveformSample(const float* table, int32_t wave, double phase, double pulseEnd) {
+    if (wave == 1) return 0.5 * (readTable(table, phase) - readTable(table, pulseEnd));
+    if (!table) return random_source::nextSample(); // noise
+    return readTable(table, phase);
 }
 
 } // namespace engine
@@ -148,7 +155,12 @@ inline OscillatorPair::Step OscillatorPair::frequencyStep(float pitchModulation)
     // Exact boundaries instead of two logarithms; mostly the note of the last sample.
     tableNote1 = noteBrackets.find(f1, tableNote1);
     tableNote2 = noteBrackets.find(f2, tableNote2);
-    return Step{phaseScale * f1, f2 * phaseScale, tableNote1, tableNote2};
+    return Step{phaseScale * f1,
+                f2 * phaseScale,
+                tableNote1,
+                tableNote2,
+                engine::waveformTable(*tables, wave1, tableNote1),
+                engine::waveformTable(*tables, wave2, tableNote2)};
 }
 
 inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) {
@@ -164,9 +176,7 @@ inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) 
     const double pulseEnd2 = pulseWidth2 + phase2;
 
     Output out;
-    out.out1 =
-        static_cast<float>(engine::waveformSample(*tables, wave1, step.note1, phase1, pulseEnd1));
-    out.out2 =
-        static_cast<float>(engine::waveformSample(*tables, wave2, step.note2, phase2, pulseEnd2));
+    out.out1 = static_cast<float>(engine::waveformSample(step.table1, wave1, phase1, pulseEnd1));
+    out.out2 = static_cast<float>(engine::waveformSample(step.table2, wave2, phase2, pulseEnd2));
     return out;
 }

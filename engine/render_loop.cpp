@@ -59,13 +59,14 @@ constexpr int32_t kNoise = 4;         // waveform
 } // namespace
 
 // A block is rendered in stretches of up to kStretch frames, one stage at a time: the
-// LFOs and envelopes, then the oscillators through the filter, then amplitude and
-// volume. Each stage keeps its running state in registers, and the processor overlaps
-// many samples of one stage where a whole sample's chain would fill its window. The
-// stages only meet through the values passed down the chain, so every sample is
-// computed by the same operations as in one pass; the exception is the random source,
-// which both the LFOs' sample-and-hold and the noise oscillators draw from: with both
-// in play, their draws must alternate sample by sample, and the chain runs as one.
+// LFOs (where they reach anything), the oscillators with ring modulation and mix, then
+// the envelopes, the swept filter, amplitude and volume. Each stage keeps its running
+// state in registers, and the processor overlaps many samples of one stage where a
+// whole sample's chain would fill its window. The stages only meet through the values
+// passed down the chain, so every sample is computed by the same operations as in one
+// pass; the exception is the random source, which both the LFOs' sample-and-hold and
+// the noise oscillators draw from: with both in play, their draws must alternate
+// sample by sample, and the chain runs as one.
 void VstXSynth::renderFrames(float* left, float* right, int32_t first, int32_t frames,
                              const render_steps::BlockValues& block) {
     using namespace render_steps;
@@ -100,76 +101,87 @@ template <bool kSteadyPitch, bool kModulated>
 void VstXSynth::renderStretch(float* left, float* right, int32_t n,
                               const render_steps::BlockValues& block) {
     using namespace render_steps;
+    const bool routed1 = isRouted(lfo1.destination), routed2 = isRouted(lfo2.destination);
+    double lfoPhase1 = lfo1.phase, lfoPhase2 = lfo2.phase;
 
-    // LFOs and envelopes. An LFO routed nowhere only moves on (a sample-and-hold one
-    // still draws on its wraps); its output would be thrown away.
+    // The LFOs first where they reach anything: the oscillators may need their sums.
+    // An LFO routed nowhere only moves on (a sample-and-hold one still draws on its
+    // wraps); its output would be thrown away.
     float pitch[kStretch], pulseWidth[kStretch], cutoff[kStretch], volume[kStretch];
-    float e1[kStretch], e2[kStretch];
-    {
-        double phase1 = lfo1.phase, phase2 = lfo2.phase;
-        Envelope env1 = envelope1, env2 = envelope2;
-        const bool routed1 = isRouted(lfo1.destination), routed2 = isRouted(lfo2.destination);
+    if (kModulated) {
         for (int32_t i = 0; i < n; ++i) {
             float l1 = 0.0f, l2 = 0.0f;
-            if (kModulated && routed1)
-                l1 = lfo1.tickAt(phase1, heldValue);
+            if (routed1)
+                l1 = lfo1.tickAt(lfoPhase1, heldValue);
             else
-                lfo1.advanceAt(phase1, heldValue);
-            if (kModulated && routed2)
-                l2 = lfo2.tickAt(phase2, heldValue);
+                lfo1.advanceAt(lfoPhase1, heldValue);
+            if (routed2)
+                l2 = lfo2.tickAt(lfoPhase2, heldValue);
             else
-                lfo2.advanceAt(phase2, heldValue);
-            e1[i] = env1.tick();
-            e2[i] = env2.tick();
-            if (kModulated) {
-                const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
-                pitch[i] = mod.pitch;
-                pulseWidth[i] = mod.pulseWidth;
-                cutoff[i] = mod.cutoff;
-                volume[i] = mod.volume;
-            }
+                lfo2.advanceAt(lfoPhase2, heldValue);
+            const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
+            pitch[i] = mod.pitch;
+            pulseWidth[i] = mod.pulseWidth;
+            cutoff[i] = mod.cutoff;
+            volume[i] = mod.volume;
         }
-        lfo1.phase = phase1;
-        lfo2.phase = phase2;
-        envelope1 = env1;
-        envelope2 = env2;
     }
 
-    // Oscillators, ring modulation, mix and filter.
-    float y[kStretch];
+    // Oscillators, ring modulation and mix.
+    float x[kStretch];
     {
         OscillatorPair::Step step{};
         if (kSteadyPitch) step = oscillators.frequencyStep(0.0f);
         const float ringMod = parameters[kRingMod];
-        const float baseCutoff = parameters[kCutoff];
-        float xs[kStretch], cs[kStretch];
         for (int32_t i = 0; i < n; ++i) {
             const float pw = kModulated ? pulseWidth[i] : 0.0f;
             const OscillatorPair::Output osc =
                 kSteadyPitch ? oscillators.play(step, pw)
                              : oscillators.tick(kModulated ? pitch[i] : 0.0f, pw);
             const float o1 = ringModulated(osc.out1, osc.out2, ringMod);
-            xs[i] = oscillatorMix(o1, osc.out2, block);
-            cs[i] = modulatedCutoff(e1[i], block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f);
+            x[i] = oscillatorMix(o1, osc.out2, block);
         }
+    }
+
+    // Envelopes, the swept filter, amplitude and volume: the filter's feedback sets the
+    // pace here, and the rest fits in beside it.
+    {
+        const float baseCutoff = parameters[kCutoff];
+        Envelope env1 = envelope1, env2 = envelope2;
         double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
+        // A cutoff with the bits of the last one needs no setCutoff: nothing else that
+        // the filter's caches depend on changes within the loop.
+        bool cutoffSet = false;
+        uint32_t lastCutoff = 0;
         for (int32_t i = 0; i < n; ++i) {
-            filter.setCutoff(cs[i]);
-            y[i] = filter.processWith(x1, x2, y1, y2, xs[i]);
+            if (!kModulated) {
+                lfo1.advanceAt(lfoPhase1, heldValue);
+                lfo2.advanceAt(lfoPhase2, heldValue);
+            }
+            const float e1 = env1.tick();
+            const float e2 = env2.tick();
+            const float c =
+                modulatedCutoff(e1, block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f);
+            if (!cutoffSet || engine::floatBits(c) != lastCutoff) [[unlikely]] {
+                filter.setCutoff(c);
+                cutoffSet = true;
+                lastCutoff = engine::floatBits(c);
+            }
+            const float y = filter.processWith(x1, x2, y1, y2, x[i]);
+            const float out = withVolume(
+                amplitude(y, kModulated ? volume[i] : 0.0f, e2, block.depth2), block.volume);
+            left[i] = out;
+            right[i] = out;
         }
+        envelope1 = env1;
+        envelope2 = env2;
         filter.x1 = x1;
         filter.x2 = x2;
         filter.y1 = y1;
         filter.y2 = y2;
     }
-
-    // Amplitude and master volume.
-    for (int32_t i = 0; i < n; ++i) {
-        const float out = withVolume(
-            amplitude(y[i], kModulated ? volume[i] : 0.0f, e2[i], block.depth2), block.volume);
-        left[i] = out;
-        right[i] = out;
-    }
+    lfo1.phase = lfoPhase1;
+    lfo2.phase = lfoPhase2;
 }
 
 // The whole chain one sample at a time, in the order that fixes the random draws: LFO

@@ -1,6 +1,7 @@
 // The engine's caches and shortcuts against the plain evaluation they stand in for.
 // Each must give the very bits the formula gives, never merely a close value.
 
+#include "engine/engine_util.h"
 #include "engine/resonant_filter.h"
 #include "engine/table_note.h"
 
@@ -88,6 +89,22 @@ TEST(FastPath, FilterCachesFollowCutoffRateModeAndResonance) {
     expectSameAsUncached(filter, 0.5f);
     filter.resonanceFactor = 100.0f;
     expectSameAsUncached(filter, 0.5f);
+}
+
+// The truncation tests both ends of the int32 range with one comparison of the
+// magnitude; at the low end that must agree with the two-sided test it replaces.
+TEST(FastPath, TruncationMatchesTheTwoSidedRangeTest) {
+    auto twoSided = [](double x) {
+        if (!(x > -2147483649.0 && x < 2147483648.0)) return INT32_MIN;
+        return static_cast<int32_t>(x);
+    };
+    const double edges[] = {
+        -2147483649.0, -2147483648.5,    -2147483648.0,     -2147483647.5, -0.5,         -0.0,
+        0.0,           511.999,          2147483647.0,      2147483647.9,  2147483648.0, 1e300,
+        -1e300,        double(INFINITY), -double(INFINITY), double(NAN)};
+    for (double edge : edges)
+        for (double x : {std::nextafter(edge, -INFINITY), edge, std::nextafter(edge, INFINITY)})
+            EXPECT_EQ(engine::truncateToInt32(x), twoSided(x)) << x;
 }
 
 double doubleFromBits(uint64_t bits) {
