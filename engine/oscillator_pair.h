@@ -106,7 +106,12 @@ inline const float* waveformTable(const WavetableBank& bank, int32_t wave, int32
 // second, subtracted saw reading; the pulse is low for (pulseEnd - phase) / 512 of the
 // cycle and silent at an offset of 0 or 512.
 inline double waveformSample(const float* table, int32_t wave, double phase, double pulseEnd) {
-    if (wave == 1) return 0.5 * (readTable(table, phase) - readTable(table, pulseEnd));
+    if (wave == 1) {
+        // At width 0 both readings are of one position, and a finite reading minus
+        // itself is exactly +0: a silent pulse costs no reading.
+        if (pulseEnd == phase) return 0.0;
+        return 0.5 * (readTable(table, phase) - readTable(table, pulseEnd));
+    }
     if (!table) return random_source::nextSample(); // noise
     return readTable(table, phase);
 }

@@ -495,4 +495,24 @@ TEST(ReferenceRender, BlockSizesFromOneTo1024) {
     EXPECT_GT(duet.compareSizes({2, 1, 4, 1024, 100, 1}), 1000);
 }
 
+// Oscillator 1's pulse at width 0 is silent; a square LFO on the pulse width switches it
+// between silence (at -1) and a wide pulse, with oscillator 2 sounding throughout.
+TEST(ReferenceRender, SilentPulseAndPulseWidthThroughZero) {
+    Duet duet({{kWave1, 0.3f},
+               {kPulseWidth1, 0.0f},
+               {kOscMix, 0.3f},
+               {kWave2, 0.5f},
+               {kLfo1Shape, 0.3f},
+               {kLfo1Destination, 0.5f},
+               {kLfo1Depth, 1.0f},
+               {kLfo1Rate, 0.4f}});
+    duet.freshNote(55);
+    EXPECT_GT(duet.compare(16), 3000);
+    duet.set(kLfo1Depth, 0.0f); // the square at 0: a constant pulse width of 0.5
+    duet.set(kOscMix, 0.0f);
+    EXPECT_GT(duet.compare(4), 800);
+    duet.set(kLfo1Destination, 0.0f); // width 0 and nothing else: silence from oscillator 1
+    duet.compare(8);
+}
+
 } // namespace
