@@ -4,6 +4,7 @@ BUILD   ?= build
 PREFIX  ?= /usr/local
 DESTDIR ?=
 JOBS    ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
 CMAKE_CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
@@ -27,6 +28,14 @@ bench: build
 
 install: build
 	@scripts/install.sh $(BUILD) "$(DESTDIR)" "$(PREFIX)"
+
+# Every fuzz target for FUZZ_SECONDS seconds each (clang, libFuzzer).
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
+
+# The unit tests and the validator against Quillo, built with ASan and UBSan.
+test-sanitize: deps
+	@JOBS=$(JOBS) scripts/test-sanitize.sh build-sanitize
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz
