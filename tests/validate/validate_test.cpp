@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
@@ -65,7 +66,9 @@ TEST(ValidatorOnFaultyPlugin, UnbrokenInstrumentPassesEveryCheck) {
                               ": a held note sounds | not silent*"),
               std::string::npos)
         << run.output;
-    EXPECT_EQ(lastLine(run.output), "27 passed, 0 failed") << run.output;
+    const std::string checks = validate("--list").output;
+    const auto count = std::count(checks.begin(), checks.end(), '\n');
+    EXPECT_EQ(lastLine(run.output), std::to_string(count) + " passed, 0 failed") << run.output;
 }
 
 struct Fault {
