@@ -86,6 +86,7 @@ PhaseResult playThenRelease(Session& session, RandomMidi& midi, const std::vecto
 std::string processesAtRate(const Context& context, double rate) {
     const SilenceRule rule = SilenceRule::forContext(context);
     const double seconds = context.quick() ? 0.15 : 0.5;
+    progress("setting up the instance");
     Session session(context, rate, kLargestBlock);
     const std::vector<float> patch = readParameters(session.plugin());
     RandomMidi midi(context.seed() ^ static_cast<uint64_t>(rate * 1000.0));
