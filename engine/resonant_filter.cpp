@@ -2,7 +2,9 @@
 
 #include "engine/engine_util.h"
 
+#include <array>
 #include <cmath>
+#include <cstring>
 
 using engine::floatBits;
 
@@ -18,9 +20,59 @@ void ResonantFilter::setMode(float value) {
     updateCoefficients();
 }
 
-void ResonantFilter::mapCutoff(float clamped) {
+namespace {
+
+// 2^(j/64) for j = 0..63, each within an ulp.
+const std::array<double, 64> kSixtyFourths = [] {
+    std::array<double, 64> powers{};
+    for (int j = 0; j < 64; ++j)
+        powers[j] = std::exp2(j / 64.0);
+    return powers;
+}();
+
+// 2^y for 0 <= y < 64 within 2^-49 of the true value: 2^(k/64) from the table times
+// a series for the remaining 2^r, r < 1/64 (the first term left out is below 2^-58).
+double nearPowerOfTwo(double y) {
+    const double sixtyFourths = y * 64.0; // exact
+    const int32_t k = static_cast<int32_t>(sixtyFourths);
+    const double x = (sixtyFourths - k) * (0.6931471805599453 / 64.0);
+    const double series =
+        1.0 + x * (1.0 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x / 720)))));
+    const uint64_t octaveBits = static_cast<uint64_t>(1023 + (k >> 6)) << 52;
+    double octave;
+    std::memcpy(&octave, &octaveBits, sizeof octave);
+    return kSixtyFourths[k & 63] * series * octave;
+}
+
+} // namespace
+
+// The angle is stored in single precision, so the power of two only has to be known
+// well enough to settle the rounding. The estimate goes through the same three steps
+// as the exact value; if the float is the same at both ends of a band of 2^-40 either
+// way, far wider than the estimate's distance from the library's power (under 2^-50),
+// the exact value lies inside the band and rounds to that float too. Otherwise, about
+// once in 150000 cutoffs, the library's power decides.
+float ResonantFilter::angleFor(float clamped) const {
+    const double y = clamped * cutoffSpan;
+    const double twoPi = static_cast<double>(6.2831855f);
+    if (y >= 0.0 && y < 64.0) {
+        const double estimate = nearPowerOfTwo(y) * 40.0 / sampleRate * twoPi;
+        const float low = static_cast<float>(estimate * (1.0 - 0x1p-40));
+        const float high = static_cast<float>(estimate * (1.0 + 0x1p-40));
+        if (floatBits(low) == floatBits(high)) return low;
+    }
+    const double hz = std::pow(2.0, y) * 40.0;
+    return static_cast<float>(hz / sampleRate * twoPi);
+}
+
+// The exact mapping, the library's power always: what angleFor must agree with.
+float ResonantFilter::exactAngleFor(float clamped) const {
     const double hz = std::pow(2.0, clamped * cutoffSpan) * 40.0;
-    angularCutoff = static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
+    return static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
+}
+
+void ResonantFilter::mapCutoff(float clamped) {
+    angularCutoff = angleFor(clamped);
     cachedCutoff = floatBits(clamped);
     cutoffCached = true;
 }

@@ -40,6 +40,10 @@ struct ResonantFilter {
 
     // setCutoff's work when the cached angle does not apply: the power of two.
     void mapCutoff(float clamped);
+    // The angle of a clamped cutoff, by a short estimate where that settles the
+    // rounding, else by the library's power; exactAngleFor always takes the latter.
+    float angleFor(float clamped) const;
+    float exactAngleFor(float clamped) const;
     // process on a history kept outside the record: the render loop holds it in
     // registers for a block, off the memory round trip of every sample.
     float processWith(double& x1, double& x2, double& y1, double& y2, float input) const;
