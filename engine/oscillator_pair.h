@@ -65,8 +65,13 @@ struct OscillatorPair {
     // pitchModulation in octaves; pwm acts on oscillator 1's pulse only.
     // tick is play(frequencyStep(pitchModulation), pwm).
     Output tick(float pitchModulation, float pwm);
-    // The glide step, the pitch modulation and the table notes of one sample.
+    // The glide step, the pitch modulation and the table notes of one sample; the same
+    // as frequencyStepFor(pitchFactor(pitchModulation)).
     Step frequencyStep(float pitchModulation);
+    // 2 to the power of the pitch modulation (octaves).
+    double pitchFactor(float pitchModulation);
+    // frequencyStep with the pitch factor already worked out.
+    Step frequencyStepFor(double pitchFactor);
     // The rest of a tick: phases advanced, wrapped and synced, the tables read.
     Output play(const Step& step, float pwm);
     // With no glide under way, frequencyStep without pitch modulation gives the same
@@ -125,6 +130,20 @@ inline OscillatorPair::Output OscillatorPair::tick(float pitchModulation, float 
 }
 
 inline OscillatorPair::Step OscillatorPair::frequencyStep(float pitchModulation) {
+    return frequencyStepFor(pitchFactor(pitchModulation));
+}
+
+// The power of two is taken again only when the modulation moves: never without a
+// pitch LFO, once per step of a square or sample-and-hold one.
+inline double OscillatorPair::pitchFactor(float pitchModulation) {
+    if (engine::floatBits(pitchModulation) != cachedPitchModulation) {
+        cachedPitchModulation = engine::floatBits(pitchModulation);
+        cachedPitchFactor = std::pow(2.0, static_cast<double>(pitchModulation));
+    }
+    return cachedPitchFactor;
+}
+
+inline OscillatorPair::Step OscillatorPair::frequencyStepFor(double pitchFactor) {
     const double current = currentFrequency;
     const double target = targetFrequency;
     // An infinite frequency (tuning far outside its range) cannot glide back; it snaps.
@@ -149,13 +168,7 @@ inline OscillatorPair::Step OscillatorPair::frequencyStep(float pitchModulation)
             currentFrequency = target;
     }
 
-    // The power of two is taken again only when the modulation moves: never without a
-    // pitch LFO, once per step of a square or sample-and-hold one.
-    if (engine::floatBits(pitchModulation) != cachedPitchModulation) {
-        cachedPitchModulation = engine::floatBits(pitchModulation);
-        cachedPitchFactor = std::pow(2.0, static_cast<double>(pitchModulation));
-    }
-    const double f1 = cachedPitchFactor * currentFrequency;
+    const double f1 = pitchFactor * currentFrequency;
     const double f2 = osc2Ratio * f1;
     // Exact boundaries instead of two logarithms; mostly the note of the last sample.
     tableNote1 = noteBrackets.find(f1, tableNote1);

@@ -81,23 +81,26 @@ void VstXSynth::renderFrames(float* left, float* right, int32_t first, int32_t f
     // With no pitch LFO and no glide under way, every sample's frequency work gives the
     // same step, taken once.
     const bool steadyPitch = !pitchRouted && oscillators.pitchStandsStill();
-    for (int32_t start = first; start < frames; start += kStretch) {
-        const int32_t n = std::min(kStretch, frames - start);
-        if (steadyPitch) {
-            if (modulated)
-                renderStretch<true, true>(left + start, right + start, n, block);
-            else
-                renderStretch<true, false>(left + start, right + start, n, block);
-        } else {
-            if (modulated)
-                renderStretch<false, true>(left + start, right + start, n, block);
-            else
-                renderStretch<false, false>(left + start, right + start, n, block);
-        }
-    }
+    // Envelope 1 or an LFO may move the cutoff: then the coefficients are worked out for
+    // a stretch ahead of the filter's feedback.
+    const bool sweptCutoff =
+        block.depth1 != 0.0f || lfo1.destination == kToCutoff || lfo2.destination == kToCutoff;
+    using Stretch = void (VstXSynth::*)(float*, float*, int32_t, const BlockValues&);
+    static constexpr Stretch kStretches[2][2][2] = {
+        {{&VstXSynth::renderStretch<false, false, false>,
+          &VstXSynth::renderStretch<false, false, true>},
+         {&VstXSynth::renderStretch<false, true, false>,
+          &VstXSynth::renderStretch<false, true, true>}},
+        {{&VstXSynth::renderStretch<true, false, false>,
+          &VstXSynth::renderStretch<true, false, true>},
+         {&VstXSynth::renderStretch<true, true, false>,
+          &VstXSynth::renderStretch<true, true, true>}}};
+    const Stretch stretch = kStretches[steadyPitch][modulated][sweptCutoff];
+    for (int32_t start = first; start < frames; start += kStretch)
+        (this->*stretch)(left + start, right + start, std::min(kStretch, frames - start), block);
 }
 
-template <bool kSteadyPitch, bool kModulated>
+template <bool kSteadyPitch, bool kModulated, bool kSweptCutoff>
 void VstXSynth::renderStretch(float* left, float* right, int32_t n,
                               const render_steps::BlockValues& block) {
     using namespace render_steps;
@@ -127,6 +130,14 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
         }
     }
 
+    // The pitch factors of a moving pitch modulation, apart: each power of two is a long
+    // computation that depends on nothing but its own sample's modulation.
+    double pitchFactor[kStretch];
+    if (!kSteadyPitch) {
+        for (int32_t i = 0; i < n; ++i)
+            pitchFactor[i] = oscillators.pitchFactor(kModulated ? pitch[i] : 0.0f);
+    }
+
     // Oscillators, ring modulation and mix.
     float x[kStretch];
     {
@@ -137,22 +148,22 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
             const float pw = kModulated ? pulseWidth[i] : 0.0f;
             const OscillatorPair::Output osc =
                 kSteadyPitch ? oscillators.play(step, pw)
-                             : oscillators.tick(kModulated ? pitch[i] : 0.0f, pw);
+                             : oscillators.play(oscillators.frequencyStepFor(pitchFactor[i]), pw);
             const float o1 = ringModulated(osc.out1, osc.out2, ringMod);
             x[i] = oscillatorMix(o1, osc.out2, block);
         }
     }
 
-    // Envelopes, the swept filter, amplitude and volume: the filter's feedback sets the
-    // pace here, and the rest fits in beside it.
-    {
-        const float baseCutoff = parameters[kCutoff];
-        Envelope env1 = envelope1, env2 = envelope2;
-        double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
-        // A cutoff with the bits of the last one needs no setCutoff: nothing else that
-        // the filter's caches depend on changes within the loop.
-        bool cutoffSet = false;
-        uint32_t lastCutoff = 0;
+    const float baseCutoff = parameters[kCutoff];
+    Envelope env1 = envelope1, env2 = envelope2;
+    double x1 = filter.x1, x2 = filter.x2, y1 = filter.y1, y2 = filter.y2;
+    // A cutoff with the bits of the last one needs no setCutoff: nothing else that the
+    // filter's caches depend on changes within a block.
+    bool cutoffSet = false;
+    uint32_t lastCutoff = 0;
+    if (!kSweptCutoff) {
+        // Envelopes, the filter, amplitude and volume: the filter's feedback sets the
+        // pace here, and the rest fits in beside it.
         for (int32_t i = 0; i < n; ++i) {
             if (!kModulated) {
                 lfo1.advanceAt(lfoPhase1, heldValue);
@@ -173,13 +184,46 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
             left[i] = out;
             right[i] = out;
         }
-        envelope1 = env1;
-        envelope2 = env2;
-        filter.x1 = x1;
-        filter.x2 = x2;
-        filter.y1 = y1;
-        filter.y2 = y2;
+    } else {
+        // A cutoff that moves: its coefficients first, each sample's apart from the
+        // filter's history, then the feedback over them.
+        double b0[kStretch], b1[kStretch], b2[kStretch], a1[kStretch], a2[kStretch];
+        float e2[kStretch];
+        for (int32_t i = 0; i < n; ++i) {
+            if (!kModulated) {
+                lfo1.advanceAt(lfoPhase1, heldValue);
+                lfo2.advanceAt(lfoPhase2, heldValue);
+            }
+            const float e1 = env1.tick();
+            e2[i] = env2.tick();
+            const float c =
+                modulatedCutoff(e1, block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f);
+            if (!cutoffSet || engine::floatBits(c) != lastCutoff) {
+                filter.setCutoff(c);
+                cutoffSet = true;
+                lastCutoff = engine::floatBits(c);
+            }
+            b0[i] = filter.b0;
+            b1[i] = filter.b1;
+            b2[i] = filter.b2;
+            a1[i] = filter.a1;
+            a2[i] = filter.a2;
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            const float y =
+                ResonantFilter::step(b0[i], b1[i], b2[i], a1[i], a2[i], x1, x2, y1, y2, x[i]);
+            const float out = withVolume(
+                amplitude(y, kModulated ? volume[i] : 0.0f, e2[i], block.depth2), block.volume);
+            left[i] = out;
+            right[i] = out;
+        }
     }
+    envelope1 = env1;
+    envelope2 = env2;
+    filter.x1 = x1;
+    filter.x2 = x2;
+    filter.y1 = y1;
+    filter.y2 = y2;
     lfo1.phase = lfoPhase1;
     lfo2.phase = lfoPhase2;
 }

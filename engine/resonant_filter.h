@@ -47,6 +47,10 @@ struct ResonantFilter {
     // process on a history kept outside the record: the render loop holds it in
     // registers for a block, off the memory round trip of every sample.
     float processWith(double& x1, double& x2, double& y1, double& y2, float input) const;
+    // The difference equation with coefficients and history both given: a sweeping
+    // cutoff's coefficients can be worked out for a stretch ahead of the feedback.
+    static float step(double b0, double b1, double b2, double a1, double a2, double& x1, double& x2,
+                      double& y1, double& y2, float input);
 };
 
 // The per-sample operations are defined here so that the render loop compiles into
@@ -70,6 +74,11 @@ inline float ResonantFilter::process(float input) {
 
 inline float ResonantFilter::processWith(double& x1, double& x2, double& y1, double& y2,
                                          float input) const {
+    return step(b0, b1, b2, a1, a2, x1, x2, y1, y2, input);
+}
+
+inline float ResonantFilter::step(double b0, double b1, double b2, double a1, double a2, double& x1,
+                                  double& x2, double& y1, double& y2, float input) {
     const double x = input;
     const float y = static_cast<float>(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2);
     if (!std::isfinite(y)) [[unlikely]] {

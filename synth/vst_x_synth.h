@@ -52,7 +52,7 @@ class VstXSynth : public AudioEffectX {
     // two ways it runs (see render_loop.cpp).
     void renderFrames(float* left, float* right, int32_t first, int32_t frames,
                       const render_steps::BlockValues& block);
-    template <bool kSteadyPitch, bool kModulated>
+    template <bool kSteadyPitch, bool kModulated, bool kSweptCutoff>
     void renderStretch(float* left, float* right, int32_t n,
                        const render_steps::BlockValues& block);
     void renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
