@@ -90,23 +90,18 @@ void ResonantFilter::updateCoefficients() {
     ::sincos(w, &sw, &cw);
     // No factor 2 under sin(w): a divisor of 1 is the widest, flattest setting.
     const double alpha = sw / resonanceFactor;
-    if (mode == 1) {
-        b0 = (1.0 + cw) * 0.5;
-        b1 = -(1.0 + cw);
-        b2 = (1.0 + cw) * 0.5;
-    } else {
-        b0 = (1.0 - cw) * 0.5;
-        b1 = 1.0 - cw;
-        b2 = (1.0 - cw) * 0.5;
-    }
+    // b0 and b2 are (1 -+ cw) * 0.5 and b1 is -+ twice that, all divided by a0. A power
+    // of two passes through a division untouched while the quotient stays clear of the
+    // subnormals (1 -+ cw is 0 or at least 2^-53, a0 at least 1), so one division gives
+    // all three with the bits of three.
+    const double sum = mode == 1 ? 1.0 + cw : 1.0 - cw;
     a0 = 1.0 + alpha; // kept undivided; the difference equation does not use it
-    a1 = -2.0 * cw;
-    a2 = 1.0 - alpha;
-    b0 /= a0;
-    b1 /= a0;
-    b2 /= a0;
-    a1 /= a0;
-    a2 /= a0;
+    const double b = sum * 0.5 / a0;
+    b0 = b;
+    b1 = mode == 1 ? -2.0 * b : 2.0 * b;
+    b2 = b;
+    a1 = -2.0 * cw / a0;
+    a2 = (1.0 - alpha) / a0;
     coefficientsCutoff = floatBits(angularCutoff);
     coefficientsDivisor = floatBits(resonanceFactor);
     coefficientsMode = mode;

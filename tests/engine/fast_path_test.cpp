@@ -64,6 +64,39 @@ TEST(FastPath, CutoffAngleMatchesThePowerOfTwoEverywhere) {
     }
 }
 
+// The coefficients share one division among b0, b1 and b2; against the formula as
+// written, for every 64th float angle the filter can reach, both modes, three divisors.
+TEST(FastPath, CoefficientsMatchTheFormulaAsWritten) {
+    for (int mode : {0, 1}) {
+        for (float divisor : {1.0f, 30.25f, 100.0f}) {
+            ResonantFilter filter;
+            filter.mode = mode;
+            filter.resonanceFactor = divisor;
+            for (float w = 0.0f; w <= 1.5707964f;) {
+                filter.angularCutoff = w;
+                filter.updateCoefficients();
+                const double cw = std::cos(double(w));
+                const double alpha = std::sin(double(w)) / divisor;
+                double b0 = mode ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
+                double b1 = mode ? -(1.0 + cw) : 1.0 - cw;
+                double b2 = mode ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
+                const double a0 = 1.0 + alpha;
+                b0 /= a0, b1 /= a0, b2 /= a0;
+                ASSERT_TRUE(sameBits(filter.b0, b0)) << w;
+                ASSERT_TRUE(sameBits(filter.b1, b1)) << w;
+                ASSERT_TRUE(sameBits(filter.b2, b2)) << w;
+                ASSERT_TRUE(sameBits(filter.a0, a0)) << w;
+                ASSERT_TRUE(sameBits(filter.a1, -2.0 * cw / a0)) << w;
+                ASSERT_TRUE(sameBits(filter.a2, (1.0 - alpha) / a0)) << w;
+                uint32_t bits;
+                std::memcpy(&bits, &w, sizeof bits);
+                bits += w < 1e-4f ? 1u << 20 : 64u;
+                std::memcpy(&w, &bits, sizeof bits);
+            }
+        }
+    }
+}
+
 // The same filter with its caches emptied before the call: the full evaluation.
 void expectSameAsUncached(ResonantFilter& filter, float cutoff) {
     ResonantFilter cold = filter;
