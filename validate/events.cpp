@@ -145,15 +145,18 @@ void RandomMidi::fillBlock(int32_t frames, double sampleRate, double eventsPerSe
     const double expected = eventsPerSecond * frames / sampleRate;
     int32_t count = std::poisson_distribution<int32_t>(expected)(rng_);
     count = std::min(count, 256);
-    for (int32_t i = 0; i < count; ++i) {
+    // Hosts deliver a block's events in time order. The frames are drawn first so
+    // that the events are made in that order too, and the keys counted as held are
+    // the ones a plug-in hears held.
+    std::vector<int32_t> at(static_cast<size_t>(count));
+    for (int32_t& frame : at)
+        frame = uniform(rng_, 0, frames - 1);
+    std::sort(at.begin(), at.end());
+    for (int32_t frame : at) {
         ScriptEvent event = randomEvent();
-        event.deltaFrames = uniform(rng_, 0, frames - 1);
+        event.deltaFrames = frame;
         out.push_back(event);
     }
-    // Hosts deliver a block's events in time order.
-    std::stable_sort(out.begin(), out.end(), [](const ScriptEvent& a, const ScriptEvent& b) {
-        return a.deltaFrames < b.deltaFrames;
-    });
 }
 
 void RandomMidi::releaseAll(std::vector<ScriptEvent>& out) {

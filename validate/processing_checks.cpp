@@ -65,9 +65,15 @@ PhaseResult playThenRelease(Session& session, RandomMidi& midi, const std::vecto
         block.frames = nextSize();
         randomParameterWrites(rng, session.plugin().numParams(), block.frames, 1024,
                               block.parameters);
-        midi.fillBlock(block.frames, session.sampleRate(), 25.0, block.events);
-        // Something sounds from the first block on.
-        if (done == 0) block.events.insert(block.events.begin(), midi.noteOn(0, 60, 100));
+        // Something sounds from the first block on; made before the block's other
+        // events, as it comes before them.
+        if (done == 0) {
+            const ScriptEvent first = midi.noteOn(0, 60, 100);
+            midi.fillBlock(block.frames, session.sampleRate(), 25.0, block.events);
+            block.events.insert(block.events.begin(), first);
+        } else {
+            midi.fillBlock(block.frames, session.sampleRate(), 25.0, block.events);
+        }
         try {
             result.peak = std::max(result.peak, session.render(block));
         } catch (const CheckFailed& failure) {
