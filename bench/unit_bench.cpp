@@ -187,8 +187,9 @@ intptr_t hostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
 // program 0 loaded) and to close it again.
 void BM_InstanceCreateAndClose(benchmark::State& state) {
     for (auto _ : state) {
-        AEffect* effect = createEffectInstance(hostCallback)->getAeffect();
-        benchmark::DoNotOptimize(effect);
+        AudioEffect* instance = createEffectInstance(hostCallback);
+        benchmark::ClobberMemory();
+        AEffect* effect = instance->getAeffect();
         effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
     }
 }
