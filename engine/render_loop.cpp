@@ -144,12 +144,16 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
         OscillatorPair::Step step{};
         if (kSteadyPitch) step = oscillators.frequencyStep(0.0f);
         const float ringMod = parameters[kRingMod];
+        const bool ringOff = engine::floatBits(ringMod) == 0; // +0
         for (int32_t i = 0; i < n; ++i) {
             const float pw = kModulated ? pulseWidth[i] : 0.0f;
             const OscillatorPair::Output osc =
                 kSteadyPitch ? oscillators.play(step, pw)
                              : oscillators.play(oscillators.frequencyStepFor(pitchFactor[i]), pw);
-            const float o1 = ringModulated(osc.out1, osc.out2, ringMod);
+            // With "RingMod" at +0 the product term is a signed zero, and adding it to a
+            // non-zero o1 gives o1 exactly.
+            const float o1 =
+                ringOff && osc.out1 != 0.0f ? osc.out1 : ringModulated(osc.out1, osc.out2, ringMod);
             x[i] = oscillatorMix(o1, osc.out2, block);
         }
     }
@@ -162,6 +166,10 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
     bool cutoffSet = false;
     uint32_t lastCutoff = 0;
     if (!kSweptCutoff) {
+        // Without envelope 1's depth or a cutoff LFO the cutoff is the same at every
+        // sample: e1 x depth1 is a zero whose sign is depth1's for any level an envelope
+        // holds (finite and not negative), the level before this stretch included.
+        filter.setCutoff(modulatedCutoff(env1.level, block.depth1, baseCutoff, 0.0f));
         // Envelopes, the filter, amplitude and volume: the filter's feedback sets the
         // pace here, and the rest fits in beside it.
         for (int32_t i = 0; i < n; ++i) {
@@ -169,15 +177,8 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
                 lfo1.advanceAt(lfoPhase1, heldValue);
                 lfo2.advanceAt(lfoPhase2, heldValue);
             }
-            const float e1 = env1.tick();
+            env1.tick();
             const float e2 = env2.tick();
-            const float c =
-                modulatedCutoff(e1, block.depth1, baseCutoff, kModulated ? cutoff[i] : 0.0f);
-            if (!cutoffSet || engine::floatBits(c) != lastCutoff) [[unlikely]] {
-                filter.setCutoff(c);
-                cutoffSet = true;
-                lastCutoff = engine::floatBits(c);
-            }
             const float y = filter.processWith(x1, x2, y1, y2, x[i]);
             const float out = withVolume(
                 amplitude(y, kModulated ? volume[i] : 0.0f, e2, block.depth2), block.volume);

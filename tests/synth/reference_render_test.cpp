@@ -515,4 +515,20 @@ TEST(ReferenceRender, SilentPulseAndPulseWidthThroughZero) {
     duet.compare(8);
 }
 
+// No envelope depth and no cutoff LFO: the cutoff stands within a block and moves only
+// with the parameter, here between blocks of several sizes, down to -0 and past 1.
+TEST(ReferenceRender, CutoffParameterAloneBetweenBlocks) {
+    Duet duet({{kResonance, 0.85f}, {kFilterType, 0.2f}, {kRingMod, 0.0f}});
+    duet.freshNote(45, 3);
+    const float cutoffs[] = {0.6f, 0.6f, 0.2f, -0.0f, 0.0f, 1.3f, 0.45f};
+    int sounding = 0;
+    for (float cutoff : cutoffs) {
+        duet.set(kCutoff, cutoff);
+        sounding += duet.compareSizes({7, 64, 65, 300});
+    }
+    EXPECT_GT(sounding, 2000);
+    duet.set(kRingMod, -0.0f); // a ring modulation of -0 is not skipped
+    EXPECT_GT(duet.compareSizes({512, 3}), 400);
+}
+
 } // namespace
