@@ -30,30 +30,28 @@ struct Envelope {
 // The per-sample operation is defined here so that the render loop compiles into one
 // loop. Each new level is rounded to single precision before it is compared.
 inline float Envelope::tick() {
-    switch (state) {
-    case Attack:
-        level += attackStep;
-        if (level >= 1) {
-            level = 1;
-            state = Decay;
-        }
-        break;
-    case Decay:
+    // Tested in the order of how long an envelope stays in each state: a note spends
+    // most of its samples decaying or sustaining.
+    if (state == Decay) {
         level -= decayStep;
         if (sustainLevel >= level) { // also jumps up to a sustain raised mid-decay
             level = sustainLevel;
             state = Sustain;
         }
-        break;
-    case Sustain: level = sustainLevel; break; // follows sustain changes without a ramp
-    case Release:
+    } else if (state == Sustain) {
+        level = sustainLevel; // follows sustain changes without a ramp
+    } else if (state == Attack) {
+        level += attackStep;
+        if (level >= 1) {
+            level = 1;
+            state = Decay;
+        }
+    } else if (state == Release) {
         level -= releaseStep;
         if (level <= 0) {
             level = 0;
             state = Finished;
         }
-        break;
-    default: break; // Finished
-    }
+    } // Finished: nothing changes
     return level;
 }
