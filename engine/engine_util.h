@@ -48,13 +48,16 @@ inline uint32_t floatBits(float x) {
 // more, a frequency at or above the sample rate, would leave the phase above 512 and let
 // it grow without bound; that case alone is reduced fully.
 inline bool wrapPhase(double& phase) {
+    // Phases start at 0 and only ever advance by amounts that are not negative, so one
+    // test passes the common case; NaN and infinity fail it like a wrap.
+    if (phase <= 512.0) [[likely]]
+        return false;
     // An infinite advance (a parameter far outside its range) restarts the cycle instead
     // of leaving the phase NaN for the rest of the instance's life.
-    if (!std::isfinite(phase)) [[unlikely]] {
+    if (!std::isfinite(phase)) {
         phase = 0.0;
         return false;
     }
-    if (!(phase > 512.0)) return false;
     phase -= 512.0;
     if (phase > 512.0) [[unlikely]]
         phase = std::fmod(phase, 512.0);
