@@ -107,18 +107,20 @@ inline const float* waveformTable(const WavetableBank& bank, int32_t wave, int32
     }
 }
 
-// One oscillator's sample from its waveformTable. pulseEnd is the position of the
-// second, subtracted saw reading; the pulse is low for (pulseEnd - phase) / 512 of the
-// cycle and silent at an offset of 0 or 512.
-inline double waveformSample(const float* table, int32_t wave, double phase, double pulseEnd) {
-    if (wave == 1) {
-        // At width 0 both readings are of one position, and a finite reading minus
-        // itself is exactly +0: a silent pulse costs no reading.
-        if (pulseEnd == phase) return 0.0;
-        return 0.5 * (readTable(table, phase) - readTable(table, pulseEnd));
-    }
+// One oscillator's sample from its waveformTable, for every waveform but the pulse.
+inline double waveformSample(const float* table, double phase) {
     if (!table) return random_source::nextSample(); // noise
     return readTable(table, phase);
+}
+
+// The pulse: the difference of two saw readings. pulseEnd is the position of the
+// second, subtracted one; the pulse is low for (pulseEnd - phase) / 512 of the cycle and
+// silent at an offset of 0 or 512.
+inline double pulseSample(const float* sawTable, double phase, double pulseEnd) {
+    // At width 0 both readings are of one position, and a finite reading minus itself
+    // is exactly +0: a silent pulse costs no reading.
+    if (pulseEnd == phase) return 0.0;
+    return 0.5 * (readTable(sawTable, phase) - readTable(sawTable, pulseEnd));
 }
 
 } // namespace engine
@@ -189,12 +191,16 @@ inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) 
     if (engine::wrapPhase(phase2) && syncEnabled) phase1 = phase2;
 
     // The pulse offsets are not reduced modulo 512; only the point indices are.
-    const double pulseEnd1 =
-        (pulseWidth1 + phase1) + static_cast<double>(pwm) * static_cast<double>(506.88f);
-    const double pulseEnd2 = pulseWidth2 + phase2;
-
+    constexpr int32_t kPulse = 1;
     Output out;
-    out.out1 = static_cast<float>(engine::waveformSample(step.table1, wave1, phase1, pulseEnd1));
-    out.out2 = static_cast<float>(engine::waveformSample(step.table2, wave2, phase2, pulseEnd2));
+    out.out1 = static_cast<float>(
+        wave1 == kPulse
+            ? engine::pulseSample(step.table1, phase1,
+                                  (pulseWidth1 + phase1) +
+                                      static_cast<double>(pwm) * static_cast<double>(506.88f))
+            : engine::waveformSample(step.table1, phase1));
+    out.out2 = static_cast<float>(
+        wave2 == kPulse ? engine::pulseSample(step.table2, phase2, pulseWidth2 + phase2)
+                        : engine::waveformSample(step.table2, phase2));
     return out;
 }

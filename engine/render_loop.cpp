@@ -152,8 +152,9 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
                              : oscillators.play(oscillators.frequencyStepFor(pitchFactor[i]), pw);
             // With "RingMod" at +0 the product term is a signed zero, and adding it to a
             // non-zero o1 gives o1 exactly.
-            const float o1 =
-                ringOff && osc.out1 != 0.0f ? osc.out1 : ringModulated(osc.out1, osc.out2, ringMod);
+            const float o1 = ringOff && (engine::floatBits(osc.out1) & 0x7FFFFFFFu) != 0
+                                 ? osc.out1
+                                 : ringModulated(osc.out1, osc.out2, ringMod);
             x[i] = oscillatorMix(o1, osc.out2, block);
         }
     }
