@@ -21,6 +21,8 @@ inline int next() {
 }
 
 // Next value as a sample in -1..1 (0 gives -1.0, 32767 gives +1.0).
-inline double nextSample() { return next() / 32767.0 * 2.0 - 1.0; }
+inline double nextSample() {
+    return next() / 32767.0 * 2.0 - 1.0;
+}
 
 } // namespace random_source
