@@ -56,6 +56,11 @@ struct OscillatorPair {
         int32_t note2;
         const float* table1; // the table each plays (the saw for a pulse; none for noise)
         const float* table2;
+        // The waveforms the tables were chosen for, taken together with them: a host
+        // thread switching a waveform while a stretch plays must not pair a new
+        // waveform with an old table (noise has none).
+        int32_t wave1;
+        int32_t wave2;
     };
 
     void init();
@@ -175,12 +180,15 @@ inline OscillatorPair::Step OscillatorPair::frequencyStepFor(double pitchFactor)
     // Exact boundaries instead of two logarithms; mostly the note of the last sample.
     tableNote1 = noteBrackets.find(f1, tableNote1);
     tableNote2 = noteBrackets.find(f2, tableNote2);
+    const int32_t waveform1 = wave1, waveform2 = wave2;
     return Step{phaseScale * f1,
                 f2 * phaseScale,
                 tableNote1,
                 tableNote2,
-                engine::waveformTable(*tables, wave1, tableNote1),
-                engine::waveformTable(*tables, wave2, tableNote2)};
+                engine::waveformTable(*tables, waveform1, tableNote1),
+                engine::waveformTable(*tables, waveform2, tableNote2),
+                waveform1,
+                waveform2};
 }
 
 inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) {
@@ -194,13 +202,13 @@ inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) 
     constexpr int32_t kPulse = 1;
     Output out;
     out.out1 = static_cast<float>(
-        wave1 == kPulse
+        step.wave1 == kPulse
             ? engine::pulseSample(step.table1, phase1,
                                   (pulseWidth1 + phase1) +
                                       static_cast<double>(pwm) * static_cast<double>(506.88f))
             : engine::waveformSample(step.table1, phase1));
     out.out2 = static_cast<float>(
-        wave2 == kPulse ? engine::pulseSample(step.table2, phase2, pulseWidth2 + phase2)
-                        : engine::waveformSample(step.table2, phase2));
+        step.wave2 == kPulse ? engine::pulseSample(step.table2, phase2, pulseWidth2 + phase2)
+                             : engine::waveformSample(step.table2, phase2));
     return out;
 }

@@ -259,4 +259,20 @@ TEST_F(OscillatorPairTest, RecoversFromAnInfiniteFrequency) {
     EXPECT_TRUE(std::isfinite(osc.phase1) && std::isfinite(osc.phase2));
 }
 
+// The render loop plays one Step for a stretch of samples while a host thread may switch
+// a waveform: a Step keeps the waveforms its tables were chosen for.
+TEST_F(OscillatorPairTest, AStepPlaysTheWaveformsItsTablesWereChosenFor) {
+    osc.wave1 = 4; // noise: no table
+    osc.wave2 = 4;
+    play(60);
+    const OscillatorPair::Step step = osc.frequencyStep(0.0f);
+    osc.wave1 = 1; // pulse and saw now, but the step was taken for noise
+    osc.wave2 = 0;
+    random_source::seed = 1;
+    const OscillatorPair::Output out = osc.play(step, 0.0f);
+    random_source::seed = 1;
+    EXPECT_EQ(out.out1, static_cast<float>(random_source::nextSample()));
+    EXPECT_EQ(out.out2, static_cast<float>(random_source::nextSample()));
+}
+
 } // namespace
