@@ -57,8 +57,6 @@ class VstXSynth : public AudioEffectX {
                        const render_steps::BlockValues& block);
     void renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
                               const render_steps::BlockValues& block);
-    void renderStretch(float* left, float* right, int32_t n,
-                       const render_steps::BlockValues& block);
 
     // The value last set for each parameter; reads, texts and the render loop use it.
     float parameters[kNumParameters];
