@@ -52,6 +52,20 @@ inline uint32_t floatBits(float x) {
     return bits;
 }
 
+// The bits of a double and back: the table-note boundaries are found by bisection over
+// the ordered bit patterns of positive doubles.
+inline uint64_t doubleBits(double x) {
+    uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+inline double doubleFromBits(uint64_t bits) {
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+
 // Wraps a phase in table points; returns whether it wrapped. One subtraction per sample,
 // so a phase of exactly 512 stays (it reads like 0). Only an advance of a whole cycle or
 // more, a frequency at or above the sample rate, would leave the phase above 512 and let

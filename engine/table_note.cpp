@@ -1,22 +1,9 @@
 #include "engine/table_note.h"
 
 #include <cfloat>
-#include <cstring>
 
 namespace engine {
 namespace {
-
-uint64_t doubleBits(double x) {
-    uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
-double fromBits(uint64_t bits) {
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
 
 // Whether the value at f has reached k: at least k, or for k = 0 above -1 (truncation
 // toward zero gives 0 from just above -1).
@@ -33,18 +20,18 @@ void NoteBrackets::build() {
         const double estimate = 8.1757989156 * std::exp((k == 0 ? -1 : k) / 17.31234049066756);
         uint64_t below = doubleBits(estimate * 0.999999); // value < k
         uint64_t above = doubleBits(estimate * 1.000001); // value >= k
-        if (reaches(fromBits(below), k) || !reaches(fromBits(above), k)) {
+        if (reaches(doubleFromBits(below), k) || !reaches(doubleFromBits(above), k)) {
             below = doubleBits(DBL_TRUE_MIN);
             above = doubleBits(DBL_MAX);
         }
         while (above - below > 1) {
             const uint64_t middle = below + (above - below) / 2;
-            if (reaches(fromBits(middle), k))
+            if (reaches(doubleFromBits(middle), k))
                 above = middle;
             else
                 below = middle;
         }
-        lowest[k] = fromBits(above);
+        lowest[k] = doubleFromBits(above);
     }
 }
 

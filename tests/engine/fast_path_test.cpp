@@ -155,18 +155,6 @@ TEST(FastPath, TruncationMatchesTheTwoSidedRangeTest) {
             EXPECT_EQ(engine::truncateToInt32(x), twoSided(x)) << x;
 }
 
-double doubleFromBits(uint64_t bits) {
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
-}
-
-uint64_t bitsOfDouble(double x) {
-    uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
-
 class NoteBracketsTest : public testing::Test {
   protected:
     void SetUp() override { brackets->build(); }
@@ -198,9 +186,9 @@ TEST_F(NoteBracketsTest, BoundariesAreTheExactDoublesWhereTheValueSteps) {
 // the window covers every double whose logarithm lands within rounding of the step.
 TEST_F(NoteBracketsTest, FindMatchesTheLogarithmAroundEveryBoundary) {
     for (int k = 0; k <= 128; ++k) {
-        const uint64_t at = bitsOfDouble(brackets->lowest[k]);
+        const uint64_t at = engine::doubleBits(brackets->lowest[k]);
         for (uint64_t bits = at - 16384; bits <= at + 16384; ++bits) {
-            const double f = doubleFromBits(bits);
+            const double f = engine::doubleFromBits(bits);
             const int32_t expected = engine::tableNote(f);
             for (int32_t guess : {k & 127, (k + 127) & 127, 0, 127})
                 ASSERT_EQ(brackets->find(f, guess), expected) << f << " guess " << guess;
