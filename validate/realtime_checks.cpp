@@ -152,24 +152,15 @@ struct CostPair {
     float quietPeak = 0.0f;
 };
 
-// Quillo: oscillator 1 alone, as a pulse; a pulse width of 0 silences it, so the
-// filter's input drops to nothing and its state decays through the subnormals.
-CostPair quilloCosts(const Context& context, int trials, int32_t frames) {
+// Renders a sounding instance and a quiet one, fresh for each trial, and keeps the
+// cheapest time of each. prepare sets up a session, and makes it quiet when asked.
+template <typename Prepare>
+CostPair measureCosts(const Context& context, int trials, int32_t frames, Prepare prepare) {
     CostPair cost;
     for (int trial = 0; trial < trials; ++trial) {
         for (bool quiet : {false, true}) {
             Session session(context, 44100.0, 256);
-            auto& plugin = session.plugin();
-            const int32_t wave = plugin.findParam("Wave1");
-            const int32_t width = plugin.findParam("PW1");
-            const int32_t mix = plugin.findParam("OscMix");
-            expect(wave >= 0 && width >= 0 && mix >= 0, "no Wave1, PW1 or OscMix parameter");
-            plugin.setParam(wave, 0.3f); // Pulse
-            plugin.setParam(mix, 0.0f);
-            plugin.setParam(width, 0.5f);
-            session.render(256, {midiEvent(0, 0x90, 60, 100)});
-            session.renderFor(4410, 256);
-            if (quiet) plugin.setParam(width, 0.0f);
+            prepare(session, quiet);
             const double seconds = timedRender(session, frames);
             if (quiet) {
                 cost.quiet = std::min(cost.quiet, seconds);
@@ -182,26 +173,32 @@ CostPair quilloCosts(const Context& context, int trials, int32_t frames) {
     return cost;
 }
 
+// Quillo: oscillator 1 alone, as a pulse; a pulse width of 0 silences it, so the
+// filter's input drops to nothing and its state decays through the subnormals.
+CostPair quilloCosts(const Context& context, int trials, int32_t frames) {
+    return measureCosts(context, trials, frames, [](Session& session, bool quiet) {
+        auto& plugin = session.plugin();
+        const int32_t wave = plugin.findParam("Wave1");
+        const int32_t width = plugin.findParam("PW1");
+        const int32_t mix = plugin.findParam("OscMix");
+        expect(wave >= 0 && width >= 0 && mix >= 0, "no Wave1, PW1 or OscMix parameter");
+        plugin.setParam(wave, 0.3f); // Pulse
+        plugin.setParam(mix, 0.0f);
+        plugin.setParam(width, 0.5f);
+        session.render(256, {midiEvent(0, 0x90, 60, 100)});
+        session.renderFor(4410, 256);
+        if (quiet) plugin.setParam(width, 0.0f);
+    });
+}
+
 // Any instrument: a held note against the time after it was let go, when
 // envelopes, filters and effects fade towards zero.
 CostPair releasedNoteCosts(const Context& context, int trials, int32_t frames) {
-    CostPair cost;
-    for (int trial = 0; trial < trials; ++trial) {
-        for (bool quiet : {false, true}) {
-            Session session(context, 44100.0, 256);
-            session.render(256, {midiEvent(0, 0x90, 60, 100)});
-            session.renderFor(4410, 256);
-            if (quiet) session.render(256, {midiEvent(0, 0x80, 60, 64)});
-            const double seconds = timedRender(session, frames);
-            if (quiet) {
-                cost.quiet = std::min(cost.quiet, seconds);
-                cost.quietPeak = session.renderFor(256, 256);
-            } else {
-                cost.sounding = std::min(cost.sounding, seconds);
-            }
-        }
-    }
-    return cost;
+    return measureCosts(context, trials, frames, [](Session& session, bool quiet) {
+        session.render(256, {midiEvent(0, 0x90, 60, 100)});
+        session.renderFor(4410, 256);
+        if (quiet) session.render(256, {midiEvent(0, 0x80, 60, 64)});
+    });
 }
 
 std::string nearSilenceCostsNoMore(const Context& context) {
