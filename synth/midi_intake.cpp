@@ -1,11 +1,11 @@
-// VstXSynth's MIDI intake: one voice, last-note priority, on every channel.
+// The instrument's MIDI intake: one voice, last-note priority, on every channel.
 //
 // A key pressed over a held one moves the pitch without restarting the envelopes;
 // releasing the sounding key falls back to the newest key still held. Only a note
 // that starts the voice afresh is placed inside the block, at its delta frames;
 // everything else takes effect from the first frame of the next block.
 
-#include "synth/vst_x_synth.h"
+#include "synth/synth_core.h"
 
 namespace {
 constexpr uint8_t kNoteOff = 0x80;
@@ -14,33 +14,22 @@ constexpr uint8_t kControlChange = 0xB0;
 constexpr uint8_t kAllSoundOff = 126; // silences at once, with no release
 } // namespace
 
-int32_t VstXSynth::processEvents(VstEvents* events) {
-    if (!events) return 1;
-    // Hosts allocate the list with room for numEvents pointers.
-    VstEvent* const* list = events->events;
-    for (int32_t i = 0; i < events->numEvents; ++i) {
-        const VstEvent* event = list[i];
-        if (!event || event->type != kVstMidiType) continue;
-        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
-        const uint8_t kind = static_cast<uint8_t>(midi->midiData[0]) & 0xF0;
-        const uint8_t data1 = static_cast<uint8_t>(midi->midiData[1]);
-        const uint8_t data2 = static_cast<uint8_t>(midi->midiData[2]);
-        const uint8_t key = data1 & 0x7F;
-        const uint8_t velocity = data2 & 0x7F;
+void SynthCore::receiveMidi(const uint8_t* bytes, int32_t deltaFrames) {
+    const uint8_t kind = bytes[0] & 0xF0; // every channel plays the voice
+    const uint8_t key = bytes[1] & 0x7F;
+    const uint8_t velocity = bytes[2] & 0x7F;
 
-        if (kind == kNoteOn && velocity != 0) {
-            noteOn(key, velocity, midi->deltaFrames);
-        } else if (kind == kNoteOn || kind == kNoteOff) {
-            noteOff(key);
-        } else if (kind == kControlChange && data1 == kAllSoundOff) {
-            noteMemory.clear();
-            voiceActive = false;
-        }
+    if (kind == kNoteOn && velocity != 0) {
+        noteOn(key, velocity, deltaFrames);
+    } else if (kind == kNoteOn || kind == kNoteOff) {
+        noteOff(key);
+    } else if (kind == kControlChange && bytes[1] == kAllSoundOff) {
+        noteMemory.clear();
+        voiceActive = false;
     }
-    return 1;
 }
 
-void VstXSynth::noteOn(uint8_t key, uint8_t velocity, int32_t deltaFrames) {
+void SynthCore::noteOn(uint8_t key, uint8_t velocity, int32_t deltaFrames) {
     if (noteMemory.holdsNote()) {
         noteMemory.pushFront(key, velocity);
         currentNote = key;
@@ -57,7 +46,7 @@ void VstXSynth::noteOn(uint8_t key, uint8_t velocity, int32_t deltaFrames) {
     envelope2.start();
 }
 
-void VstXSynth::noteOff(uint8_t key) {
+void SynthCore::noteOff(uint8_t key) {
     switch (noteMemory.remove(key)) {
     case NoteMemory::Release::NotHeld:
     case NoteMemory::Release::Background: break;

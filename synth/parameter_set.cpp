@@ -1,7 +1,7 @@
-// VstXSynth's parameter operations: every setting reaches the engine through
-// setParameter, whether the host sets it or a program is loaded.
+// The instrument's parameter operations: every setting reaches the engine through
+// setParameter, whether a host sets it or a program is loaded.
 
-#include "synth/vst_x_synth.h"
+#include "synth/synth_core.h"
 
 #include <cmath>
 #include <cstring>
@@ -12,22 +12,22 @@ bool isParameterIndex(int32_t index) {
 }
 } // namespace
 
-void VstXSynth::setParameter(int32_t index, float value) {
+void SynthCore::setParameter(int32_t index, float value) {
     if (!isParameterIndex(index)) return;
     // A NaN would reach the filter, whose history is never cleared, and silence the
     // instance for good; infinities end up the same way.
     if (!std::isfinite(value)) return;
-    programs[curProgram].values[index] = value;
+    programs[currentProgram].values[index] = value;
     parameters[index] = value;
     applyParameter(kParameterTable[index], value);
 }
 
-float VstXSynth::getParameter(int32_t index) {
+float SynthCore::getParameter(int32_t index) const {
     return isParameterIndex(index) ? parameters[index] : 0.0f;
 }
 
 // Called after the value is in the mirror: glide type and amount read each other there.
-void VstXSynth::applyParameter(const ParameterInfo& info, float value) {
+void SynthCore::applyParameter(const ParameterInfo& info, float value) {
     const bool first = info.unit == 0;
     Envelope& envelope = first ? envelope1 : envelope2;
     Lfo& lfo = first ? lfo1 : lfo2;
@@ -72,19 +72,12 @@ void VstXSynth::applyParameter(const ParameterInfo& info, float value) {
     }
 }
 
-// Hosts give room for the longest name, nine characters and the terminating zero.
-void VstXSynth::getParameterName(int32_t index, char* text) {
-    if (!text || !isParameterIndex(index)) return;
-    std::strcpy(text, kParameterTable[index].name);
+const char* SynthCore::parameterName(int32_t index) {
+    return isParameterIndex(index) ? kParameterTable[index].name : nullptr;
 }
 
-void VstXSynth::getParameterDisplay(int32_t index, char* text) {
-    if (!text) return;
+void SynthCore::getParameterText(int32_t index, char* text) const {
     text[0] = 0;
     if (!isParameterIndex(index)) return;
-    const ParameterInfo& info = kParameterTable[index];
-    if (info.text == ValueText::Decibels)
-        dB2string(parameters[index], text, kMaxValueTextLength);
-    else
-        writeValueText(info.text, parameters[index], text);
+    writeValueText(kParameterTable[index].text, parameters[index], text);
 }

@@ -1,28 +1,28 @@
-// VstXSynth's 32 programs. Parameter changes land in the current program, so an
+// The instrument's 32 programs. Parameter changes land in the current program, so an
 // edit survives switching away and back for as long as the instance lives.
 
-#include "synth/vst_x_synth.h"
+#include "synth/synth_core.h"
 
 #include <cstring>
 
 // Loads through setParameter in ascending order, which writes each value back where
 // it came from. The order matters for glide: its type is applied before its amount.
-void VstXSynth::setProgram(int32_t program) {
+void SynthCore::setProgram(int32_t program) {
     if (program < 0 || program >= kNumPrograms) return;
-    curProgram = program;
+    currentProgram = program;
     for (int32_t i = 0; i < kNumParameters; ++i)
         setParameter(i, programs[program].values[i]);
 }
 
 // A longer name is cut to what the field holds; the field is always terminated.
-void VstXSynth::setProgramName(char* name) {
+void SynthCore::setProgramName(const char* name) {
     if (!name) return;
-    char* field = programs[curProgram].name;
+    char* field = programs[currentProgram].name;
     std::strncpy(field, name, ProgramRecord::kNameSize - 1);
     field[ProgramRecord::kNameSize - 1] = 0;
 }
 
-void VstXSynth::getProgramName(char* name) {
-    if (!name) return;
-    std::strcpy(name, programs[curProgram].name);
+const char* SynthCore::programName(int32_t program) const {
+    if (program < 0 || program >= kNumPrograms) return nullptr;
+    return programs[program].name;
 }

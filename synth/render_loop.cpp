@@ -1,4 +1,4 @@
-// VstXSynth's audio path: one fixed chain per sample, the same sample on both outputs.
+// The instrument's audio path: one fixed chain per sample, the same sample on both outputs.
 //
 // LFO 1 and LFO 2, envelope 1 and 2, the oscillator pair, ring modulation and mix,
 // the filter recomputed from the modulated cutoff, amplitude and master volume. The
@@ -11,14 +11,11 @@
 // operations in the same order.
 
 #include "synth/render_steps.h"
-#include "synth/vst_x_synth.h"
+#include "synth/synth_core.h"
 
 #include <algorithm>
 
-void VstXSynth::processReplacing(float** /*inputs*/, float** outputs, int32_t sampleFrames) {
-    if (!outputs || !outputs[0] || !outputs[1]) return;
-    float* left = outputs[0];
-    float* right = outputs[1];
+void SynthCore::render(float* left, float* right, int32_t sampleFrames) {
     const int32_t frames = std::max(sampleFrames, 0);
 
     // The block in which both envelopes finish is rendered to its end; the voice is
@@ -67,7 +64,7 @@ constexpr int32_t kNoise = 4;         // waveform
 // pass; the exception is the random source, which both the LFOs' sample-and-hold and
 // the noise oscillators draw from: with both in play, their draws must alternate
 // sample by sample, and the chain runs as one.
-void VstXSynth::renderFrames(float* left, float* right, int32_t first, int32_t frames,
+void SynthCore::renderFrames(float* left, float* right, int32_t first, int32_t frames,
                              const render_steps::BlockValues& block) {
     using namespace render_steps;
     const bool sampleAndHold = lfo1.shape == kSampleAndHold || lfo2.shape == kSampleAndHold;
@@ -85,23 +82,23 @@ void VstXSynth::renderFrames(float* left, float* right, int32_t first, int32_t f
     // a stretch ahead of the filter's feedback.
     const bool sweptCutoff =
         block.depth1 != 0.0f || lfo1.destination == kToCutoff || lfo2.destination == kToCutoff;
-    using Stretch = void (VstXSynth::*)(float*, float*, int32_t, const BlockValues&);
+    using Stretch = void (SynthCore::*)(float*, float*, int32_t, const BlockValues&);
     static constexpr Stretch kStretches[2][2][2] = {
-        {{&VstXSynth::renderStretch<false, false, false>,
-          &VstXSynth::renderStretch<false, false, true>},
-         {&VstXSynth::renderStretch<false, true, false>,
-          &VstXSynth::renderStretch<false, true, true>}},
-        {{&VstXSynth::renderStretch<true, false, false>,
-          &VstXSynth::renderStretch<true, false, true>},
-         {&VstXSynth::renderStretch<true, true, false>,
-          &VstXSynth::renderStretch<true, true, true>}}};
+        {{&SynthCore::renderStretch<false, false, false>,
+          &SynthCore::renderStretch<false, false, true>},
+         {&SynthCore::renderStretch<false, true, false>,
+          &SynthCore::renderStretch<false, true, true>}},
+        {{&SynthCore::renderStretch<true, false, false>,
+          &SynthCore::renderStretch<true, false, true>},
+         {&SynthCore::renderStretch<true, true, false>,
+          &SynthCore::renderStretch<true, true, true>}}};
     const Stretch stretch = kStretches[steadyPitch][modulated][sweptCutoff];
     for (int32_t start = first; start < frames; start += kStretch)
         (this->*stretch)(left + start, right + start, std::min(kStretch, frames - start), block);
 }
 
 template <bool kSteadyPitch, bool kModulated, bool kSweptCutoff>
-void VstXSynth::renderStretch(float* left, float* right, int32_t n,
+void SynthCore::renderStretch(float* left, float* right, int32_t n,
                               const render_steps::BlockValues& block) {
     using namespace render_steps;
     const bool routed1 = isRouted(lfo1.destination), routed2 = isRouted(lfo2.destination);
@@ -232,7 +229,7 @@ void VstXSynth::renderStretch(float* left, float* right, int32_t n,
 
 // The whole chain one sample at a time, in the order that fixes the random draws: LFO
 // 1's sample-and-hold, LFO 2's, oscillator 1's noise, oscillator 2's.
-void VstXSynth::renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
+void SynthCore::renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
                                      const render_steps::BlockValues& block) {
     using namespace render_steps;
     for (int32_t frame = first; frame < frames; ++frame) {

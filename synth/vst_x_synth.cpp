@@ -1,20 +1,18 @@
 #include "synth/vst_x_synth.h"
 
-#include <cmath>
+#include "synth/identity.h"
+
 #include <cstring>
 #include <new>
 
 namespace {
 constexpr int32_t kUniqueID = fourCharCode('q', 'l', 'o', '1');
-constexpr float kInitialSampleRate = 44100.0f;
 } // namespace
 
-// The filter, envelopes and LFOs start from their members' initial values; the
-// oscillator pair has an explicit init.
+// The instrument part is built for 44100 Hz with program 0 loaded by the time the
+// body runs.
 VstXSynth::VstXSynth(AudioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters), programs(nullptr) {
-    oscillators.init();
-
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParameters) {
     // Without a host the record keeps the base values.
     if (audioMaster) {
         canProcessReplacing();
@@ -23,45 +21,12 @@ VstXSynth::VstXSynth(AudioMasterCallback audioMaster)
         setNumOutputs(2);
         setUniqueID(kUniqueID);
     }
-
-    for (float& value : parameters)
-        value = 0.0f;
-    currentNote = 0;
-    pendingNoteOffset = 0;
-    voiceActive = false;
-    noteMemory.clear();
-    heldValue = 0.0f;
-
-    oscillators.tables = &wavetables;
-    prepareEngine(kInitialSampleRate);
-
-    // A failed allocation throws out of the constructor, and the factory gives null.
-    programs = new ProgramRecord[kNumPrograms];
-    setProgram(0);
-}
-
-VstXSynth::~VstXSynth() {
-    delete[] programs;
-}
-
-// Tables and rate factors only: values already derived from parameters (envelope
-// steps, LFO increments, the glide rate) keep the rate they were worked out at.
-void VstXSynth::prepareEngine(float rate) {
-    wavetables.rebuild(rate);
-    oscillators.setSampleRate(rate);
-    filter.setSampleRate(rate);
-    envelope1.setSampleRate(rate);
-    envelope2.setSampleRate(rate);
-    lfo1.setSampleRate(rate);
-    lfo2.setSampleRate(rate);
 }
 
 void VstXSynth::setSampleRate(float rate) {
-    // Anything but a positive finite rate would turn every later sample into NaN or
-    // infinity for the life of the instance; keep the rate we have.
-    if (!(rate > 0.0f) || !std::isfinite(rate)) return;
+    if (!isUsableSampleRate(rate)) return;
     AudioEffectX::setSampleRate(rate);
-    prepareEngine(rate);
+    SynthCore::setSampleRate(rate);
 }
 
 void VstXSynth::resume() {
@@ -69,26 +34,84 @@ void VstXSynth::resume() {
     if ((cEffect.flags & effFlagsIsSynth) || canDo(midiCapability) == 1) wantEvents(1);
 }
 
+void VstXSynth::processReplacing(float** /*inputs*/, float** outputs, int32_t sampleFrames) {
+    if (!outputs || !outputs[0] || !outputs[1]) return;
+    render(outputs[0], outputs[1], sampleFrames);
+}
+
+void VstXSynth::setParameter(int32_t index, float value) {
+    SynthCore::setParameter(index, value);
+}
+
+float VstXSynth::getParameter(int32_t index) {
+    return SynthCore::getParameter(index);
+}
+
+// The base's program number answers effGetProgram; the instrument keeps its own.
+void VstXSynth::setProgram(int32_t program) {
+    if (program < 0 || program >= kNumPrograms) return;
+    curProgram = program;
+    SynthCore::setProgram(program);
+}
+
+void VstXSynth::setProgramName(char* name) {
+    SynthCore::setProgramName(name);
+}
+
+void VstXSynth::getProgramName(char* name) {
+    if (!name) return;
+    std::strcpy(name, programName(curProgram));
+}
+
+// Hosts give room for the longest name, nine characters and the terminating zero.
+void VstXSynth::getParameterName(int32_t index, char* text) {
+    const char* name = parameterName(index);
+    if (!text || !name) return;
+    std::strcpy(text, name);
+}
+
+void VstXSynth::getParameterDisplay(int32_t index, char* text) {
+    if (!text) return;
+    if (index == kVolume)
+        dB2string(SynthCore::getParameter(index), text, kMaxValueTextLength);
+    else
+        getParameterText(index, text);
+}
+
+// Only the list is walked here; each MIDI message goes to the instrument with its
+// frame. Hosts allocate the list with room for numEvents pointers.
+int32_t VstXSynth::processEvents(VstEvents* events) {
+    if (!events) return 1;
+    VstEvent* const* list = events->events;
+    for (int32_t i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = list[i];
+        if (!event || event->type != kVstMidiType) continue;
+        const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+        receiveMidi(reinterpret_cast<const uint8_t*>(midi->midiData), midi->deltaFrames);
+    }
+    return 1;
+}
+
 bool VstXSynth::getEffectName(char* name) {
     if (!name) return false;
-    std::strcpy(name, "Quillo");
+    std::strcpy(name, identity::kName);
     return true;
 }
 
 bool VstXSynth::getVendorString(char* text) {
     if (!text) return false;
-    std::strcpy(text, "Mirefold");
+    std::strcpy(text, identity::kVendor);
     return true;
 }
 
 bool VstXSynth::getProductString(char* text) {
     if (!text) return false;
-    std::strcpy(text, "Quillo");
+    std::strcpy(text, identity::kName);
     return true;
 }
 
 int32_t VstXSynth::getVendorVersion() {
-    return 1000;
+    return identity::kVersion;
 }
 
 // Exact matches only: no case folding, no prefixes.
