@@ -105,6 +105,6 @@ class SynthCore {
     Envelope envelope2; // amplitude
     Lfo lfo1;
     Lfo lfo2;
-    float heldValue; // the sample-and-hold value both LFOs share
+    float heldValue;            // the sample-and-hold value both LFOs share
     int32_t currentProgram = 0; // the program that parameter changes land in
 };
