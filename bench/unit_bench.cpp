@@ -10,7 +10,7 @@
 #include "engine/resonant_filter.h"
 #include "engine/wavetable_bank.h"
 #include "synth/parameters.h"
-#include "synth/vst_x_synth.h"
+#include "plugins/vst2/vst_x_synth.h"
 
 #include <benchmark/benchmark.h>
 

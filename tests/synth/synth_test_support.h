@@ -2,7 +2,7 @@
 // callback that records what the plug-in asks of it, MIDI event lists and blocks.
 #pragma once
 
-#include "synth/vst_x_synth.h"
+#include "plugins/vst2/vst_x_synth.h"
 
 #include <gtest/gtest.h>
 

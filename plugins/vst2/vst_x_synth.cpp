@@ -1,4 +1,4 @@
-#include "synth/vst_x_synth.h"
+#include "plugins/vst2/vst_x_synth.h"
 
 #include "synth/identity.h"
 
