@@ -1,6 +1,9 @@
 // Linear attack/decay/sustain/release generator; levels run 0..1.
 //
 // Times become per-sample steps when they are set, at the rate in force then.
+//
+// Threads: start, release and tick run on the audio thread; the other setters are
+// parameter changes from the control thread and may land between any two ticks.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +20,16 @@ struct Envelope {
     float releaseStep = 0.001f;
     int32_t state = Attack;
 
+    // Control thread, like the four below; may run beside the ticks.
     void setSampleRate(float rate);
     void setAttack(float seconds);
     void setDecay(float seconds);
     void setRelease(float seconds);
     void setSustain(float sustain);
+    // Audio thread, from the MIDI intake between blocks.
     void start();
     void release();
+    // Audio thread.
     float tick();
 };
 

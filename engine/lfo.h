@@ -2,6 +2,9 @@
 //
 // Produces a value only; the render loop routes it by destination code
 // (0 none, 1 pitch, 2 pulse width, 3 cutoff, 4 volume).
+//
+// Threads: the audio thread ticks; the setters (and `depth`) are parameter changes
+// from the control thread and may land between any two ticks.
 #pragma once
 
 #include "engine/engine_util.h"
@@ -19,10 +22,13 @@ struct Lfo {
     double phaseScale = 0;
     int32_t shape = 0; // 0 sine, 1 square, 2 saw, 3 sample-and-hold
 
+    // Control thread, never while the audio thread ticks (the sine table changes).
     void setSampleRate(float rate);
+    // Control thread; may run beside the ticks.
     void setRate(float x);
     void setShape(float x);
     void setDestination(float x);
+    // The rest: audio thread only.
     // heldValue is the sample-and-hold value shared by both LFOs of one synth.
     float tick(float& heldValue);
     // tick without working out the output, for an LFO routed nowhere: the phase moves

@@ -3,6 +3,10 @@
 // Oscillator 1 plays the note's current frequency; oscillator 2 runs at osc2Ratio
 // times that. Phases are in table points (0..512). Waveform codes: 0 saw, 1 pulse,
 // 2 triangle, 3 sine, 4 noise.
+//
+// Threads: the audio thread ticks, retunes and starts notes; parameter changes come
+// from the host's control thread through the setters and by writing the tuning, pulse
+// width, sync and glide fields directly, and may land while a stretch plays.
 #pragma once
 
 #include "engine/engine_util.h"
@@ -63,10 +67,15 @@ struct OscillatorPair {
         int32_t wave2;
     };
 
+    // Control thread, at construction.
     void init();
+    // Control thread, never while the audio thread ticks (the pitch table changes).
     void setSampleRate(float rate);
+    // Audio thread, at the start of a block.
     void retune(int note);
+    // Audio thread, from the MIDI intake between blocks.
     void startNote(int note);
+    // The per-sample operations, from here to pitchStandsStill: audio thread only.
     // pitchModulation in octaves; pwm acts on oscillator 1's pulse only.
     // tick is play(frequencyStep(pitchModulation), pwm).
     Output tick(float pitchModulation, float pwm);
@@ -83,8 +92,11 @@ struct OscillatorPair {
     // Step sample after sample, so one Step can play a stretch of samples.
     bool pitchStandsStill() const { return !glideEnabled || currentFrequency == targetFrequency; }
 
+    // Control thread; may run beside the audio thread's ticks (a Step keeps the
+    // waveforms its tables were chosen for).
     void setWave1(float x);
     void setWave2(float x);
+    // Control thread; may run beside the ticks, which see the old or the new glide.
     void setGlide(float type, float amount);
     void setGlideRate(float amount);
 };

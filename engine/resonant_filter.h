@@ -3,6 +3,12 @@
 // The cutoff is a normalised 0..1 value mapped exponentially from 40 Hz to a quarter
 // of the sample rate. The history is never cleared: a new note starts with whatever
 // the previous one left.
+//
+// Threads: mode, resonance and the parameter's cutoff are set from the control thread;
+// the render loop sets the modulated cutoff and processes on the audio thread. Mode and
+// resonance are keys of the coefficient cache, so a change lands cleanly; a cutoff set
+// on the control thread while the audio thread sets one can pair a cache key with the
+// other's values until the cutoff next moves.
 #pragma once
 
 #include "engine/engine_util.h"
@@ -31,11 +37,15 @@ struct ResonantFilter {
     uint32_t coefficientsDivisor = 0; // bits of resonanceFactor
     int32_t coefficientsMode = 0;
 
+    // Control thread, never while the audio thread processes.
     void setSampleRate(float rate);
+    // Control thread; may run beside process.
     void setMode(float value);
-    void setCutoff(float value);
     void setResonance(float divisor);
+    // Audio thread every sample; also the control thread for the "Cutoff" parameter.
+    void setCutoff(float value);
     void updateCoefficients();
+    // Audio thread, like everything below.
     float process(float input);
 
     // setCutoff's work when the cached angle does not apply: the power of two.

@@ -13,8 +13,11 @@ struct WavetableBank {
 
     float points[kSize];
 
-    // Rewrites every point of every table for this rate (Hz).
+    // Rewrites every point of every table for this rate (Hz). Control thread, never
+    // while the audio thread reads the tables.
     void rebuild(float sampleRate);
+
+    // The tables; audio thread.
 
     const float* sawTable(int note) const { return points + (note << 9); }
     const float* triangleTable(int note) const { return points + ((note | 0x80) << 9); }
