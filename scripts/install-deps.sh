@@ -7,6 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config make
     libgtest-dev libbenchmark-dev
     libsmf-dev libsndfile1-dev
+    lv2-dev lilv-utils sordi serdi
     clang libclang-rt-14-dev valgrind
     amsynth dpf-plugins-vst
 )
