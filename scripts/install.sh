@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Installs quillo.so and quillo-render.
+# Installs quillo.so, the LV2 bundle quillo.lv2 and quillo-render.
 #
 #   install.sh BUILD DESTDIR PREFIX
 #
-# Per user (the default): quillo.so into ~/.vst, quillo-render into ~/.local/bin.
-# System-wide when PREFIX was given explicitly (make install PREFIX=..., or
-# PREFIX in the environment) or DESTDIR is set: $DESTDIR$PREFIX/lib/vst and
-# $DESTDIR$PREFIX/bin. make hands the script its PREFIX default either way, so
+# Per user (the default): quillo.so into ~/.vst, quillo.lv2 into ~/.lv2,
+# quillo-render into ~/.local/bin. System-wide when PREFIX was given explicitly
+# (make install PREFIX=..., or PREFIX in the environment) or DESTDIR is set:
+# $DESTDIR$PREFIX/lib/vst, $DESTDIR$PREFIX/lib/lv2 and $DESTDIR$PREFIX/bin. make hands the script its PREFIX default either way, so
 # "given explicitly" is read from the environment: make exports a variable to
 # its commands only when it came from the command line or the environment.
 set -euo pipefail
@@ -15,7 +15,8 @@ build="${1:-build}"
 destdir="${2:-}"
 prefix="${3:-/usr/local}"
 
-for file in "$build/quillo.so" "$build/quillo-render"; do
+bundle="$build/lv2/quillo.lv2"
+for file in "$build/quillo.so" "$build/quillo-render" "$bundle/quillo.so" "$bundle/manifest.ttl"; do
     if [ ! -f "$file" ]; then
         echo "install: $file is missing; build first (make build)" >&2
         exit 1
@@ -24,15 +25,22 @@ done
 
 if [ -n "${PREFIX+set}" ] || [ -n "$destdir" ]; then
     plugin_dir="$destdir$prefix/lib/vst"
+    lv2_dir="$destdir$prefix/lib/lv2"
     bin_dir="$destdir$prefix/bin"
 else
     plugin_dir="$HOME/.vst"
+    lv2_dir="$HOME/.lv2"
     bin_dir="$HOME/.local/bin"
 fi
 
 install -D -m 0644 "$build/quillo.so" "$plugin_dir/quillo.so"
 install -D -m 0755 "$build/quillo-render" "$bin_dir/quillo-render"
+# The bundle is replaced whole, so no file of an older version stays behind.
+rm -rf "$lv2_dir/quillo.lv2"
+install -d "$lv2_dir/quillo.lv2"
+install -m 0644 "$bundle"/*.ttl "$bundle/quillo.so" "$lv2_dir/quillo.lv2/"
 echo "Installed $plugin_dir/quillo.so"
+echo "Installed $lv2_dir/quillo.lv2"
 echo "Installed $bin_dir/quillo-render"
 
 case ":$PATH:" in
