@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: deps build test demo bench install fuzz test-sanitize clean
+.PHONY: deps build test demo bench install fuzz test-sanitize test-hosts clean
 
 deps:
 	@scripts/install-deps.sh
@@ -36,6 +36,10 @@ fuzz: deps
 # The unit tests and the validator against Quillo, built with ASan and UBSan.
 test-sanitize: deps
 	@JOBS=$(JOBS) scripts/test-sanitize.sh build-sanitize
+
+# The LV2 build played by jalv under a JACK server with the dummy driver (not in CI).
+test-hosts: build
+	@scripts/test-hosts.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz
