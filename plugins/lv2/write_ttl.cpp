@@ -6,6 +6,7 @@
 
 #include "plugins/lv2/lv2_ports.h"
 #include "synth/identity.h"
+#include "synth/parameter_lookup.h"
 #include "synth/parameters.h"
 #include "synth/program_record.h"
 
@@ -35,19 +36,6 @@ std::string symbolFor(const char* name) {
             symbol += '_';
     }
     return symbol;
-}
-
-// The lowest value of each choice: where a host's menu puts the control.
-std::vector<float> choiceValues(ValueText kind) {
-    switch (kind) {
-    case ValueText::Waveform:
-    case ValueText::LfoDestination: return {0.0f, 0.2f, 0.4f, 0.6f, 0.8f};
-    case ValueText::LfoShape: return {0.0f, 0.25f, 0.5f, 0.75f};
-    case ValueText::OnOff:
-    case ValueText::GlideType:
-    case ValueText::FilterType: return {0.0f, 1.0f};
-    default: return {};
-    }
 }
 
 // The shortest decimal that reads back as the same float.
