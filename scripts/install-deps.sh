@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     libsmf-dev libsndfile1-dev
     lv2-dev lilv-utils sordi serdi
+    jackd2 libjack-jackd2-dev
     clang libclang-rt-14-dev valgrind
     amsynth dpf-plugins-vst
 )

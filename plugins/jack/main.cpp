@@ -1,0 +1,287 @@
+// quillo-jack: Quillo as a JACK client, played from a MIDI keyboard without a host.
+
+#include "plugins/jack/jack_synth.h"
+#include "synth/identity.h"
+#include "synth/parameter_lookup.h"
+
+#include <jack/jack.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+enum ExitStatus { kOk = 0, kServerError = 1, kUsageError = 2, kAllocated = 3 };
+
+const char* const kUsage =
+    "Usage: quillo-jack [options]\n"
+    "Quillo as a JACK client: one MIDI input, two audio outputs.\n"
+    "\n"
+    "  -n, --name NAME           JACK client name (default: quillo)\n"
+    "      --connect-midi PATTERN\n"
+    "                            connect every MIDI output whose name matches (a regular\n"
+    "                            expression) to Quillo's input\n"
+    "      --connect-audio PATTERN\n"
+    "                            connect Quillo's outputs to the first two audio inputs\n"
+    "                            whose names match\n"
+    "  -a, --auto-connect        connect every physical MIDI input and the first two\n"
+    "                            playback ports\n"
+    "      --program N           select program N (0..31) before playing\n"
+    "      --param NAME=VALUE, --param INDEX=VALUE\n"
+    "                            set a parameter: a normalised number 0..1, or the\n"
+    "                            value's text for a choice (Wave1=Pulse); names in any\n"
+    "                            case; repeatable; applied after --program\n"
+    "  -q, --quiet               no status line and no summary\n"
+    "  -h, --help                print this help\n"
+    "      --version             print the version\n"
+    "\n"
+    "While it runs, standard input takes commands, one per line:\n"
+    "  param NAME=VALUE    program N    quit\n"
+    "MIDI program changes select programs 0..31. SIGINT or SIGTERM closes the client.\n"
+    "\n"
+    "Exit status: 0 when closed by a signal or 'quit', 1 when no JACK server runs or the\n"
+    "server shuts down, 2 for a mistake on the command line.\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Setting {
+    int32_t index;
+    float value;
+};
+
+struct Options {
+    std::string name = "quillo";
+    std::vector<std::string> midiPatterns;
+    std::vector<std::string> audioPatterns;
+    bool autoConnect = false;
+    std::optional<int32_t> program;
+    std::vector<Setting> parameters;
+    bool quiet = false;
+};
+
+int32_t programNumber(const std::string& text) {
+    char* end = nullptr;
+    const long number = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || number < 0 || number > 31)
+        throw UsageError("program '" + text + "': not a program number 0..31");
+    return static_cast<int32_t>(number);
+}
+
+Setting parameterSetting(const std::string& text) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos) throw UsageError("--param " + text + ": expected NAME=VALUE");
+    const std::string name = text.substr(0, equals), value = text.substr(equals + 1);
+    const std::optional<int32_t> index = findParameter(name);
+    if (!index) throw UsageError("--param " + text + ": Quillo has no parameter '" + name + "'");
+    const std::optional<float> number = parameterValue(*index, value);
+    if (!number)
+        throw UsageError("--param " + text + ": '" + value +
+                         "' is neither a number nor one of the parameter's texts");
+    return {*index, *number};
+}
+
+Options parse(int argc, char** argv) {
+    Options options;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw UsageError(arg + ": needs a value");
+            return args[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::cout << kUsage;
+            std::exit(kOk);
+        } else if (arg == "--version") {
+            std::cout << "quillo-jack " << identity::kVersion / 1000 << "."
+                      << identity::kVersion / 100 % 10 << "." << identity::kVersion / 10 % 10
+                      << "\n";
+            std::exit(kOk);
+        } else if (arg == "-n" || arg == "--name") {
+            options.name = value();
+        } else if (arg == "--connect-midi") {
+            options.midiPatterns.push_back(value());
+        } else if (arg == "--connect-audio") {
+            options.audioPatterns.push_back(value());
+        } else if (arg == "-a" || arg == "--auto-connect") {
+            options.autoConnect = true;
+        } else if (arg == "--program") {
+            options.program = programNumber(value());
+        } else if (arg == "--param") {
+            options.parameters.push_back(parameterSetting(value()));
+        } else if (arg == "-q" || arg == "--quiet") {
+            options.quiet = true;
+        } else {
+            throw UsageError("unknown option '" + arg + "' (see --help)");
+        }
+    }
+    return options;
+}
+
+std::atomic<int> stopSignal{0};
+
+void onSignal(int signal) {
+    stopSignal = signal;
+}
+
+void catchSignals() {
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // Started in the background from a terminal, reading the terminal must not stop
+    // the program: the read fails instead, and commands end.
+    signal(SIGTTIN, SIG_IGN);
+}
+
+std::string decibels(float peak) {
+    if (peak <= 0.0f) return "-inf dBFS";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(double(peak)));
+    return text;
+}
+
+// Reads whole lines from standard input without blocking; false once input ends.
+class CommandReader {
+  public:
+    bool poll(std::vector<std::string>& lines) {
+        if (done_) return false;
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        while (::poll(&in, 1, 0) > 0) {
+            char chunk[512];
+            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+            if (got <= 0) {
+                done_ = true;
+                break;
+            }
+            pending_.append(chunk, static_cast<size_t>(got));
+        }
+        for (size_t end; (end = pending_.find('\n')) != std::string::npos;) {
+            lines.push_back(pending_.substr(0, end));
+            pending_.erase(0, end + 1);
+        }
+        return !done_;
+    }
+
+  private:
+    std::string pending_;
+    bool done_ = false;
+};
+
+// One command line; false for "quit".
+bool runCommand(JackSynth& synth, const std::string& line) {
+    std::istringstream words(line);
+    std::string verb, argument;
+    words >> verb >> argument;
+    try {
+        if (verb.empty()) return true;
+        if (verb == "quit") return false;
+        if (verb == "param") {
+            const Setting setting = parameterSetting(argument);
+            synth.sendParameter(setting.index, setting.value);
+        } else if (verb == "program") {
+            synth.sendProgram(programNumber(argument));
+        } else {
+            std::cerr << "quillo-jack: unknown command '" << verb
+                      << "' (param NAME=VALUE, program N, quit)\n";
+        }
+    } catch (const UsageError& error) {
+        std::cerr << "quillo-jack: " << error.what() << "\n";
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    try {
+        options = parse(argc, argv);
+    } catch (const UsageError& error) {
+        std::cerr << "quillo-jack: " << error.what() << "\n";
+        return kUsageError;
+    }
+
+    catchSignals();
+    std::unique_ptr<JackSynth> synth;
+    try {
+        synth = std::make_unique<JackSynth>(options.name);
+        // Applied in the first period, before any MIDI.
+        if (options.program) synth->sendProgram(*options.program);
+        for (const Setting& setting : options.parameters)
+            synth->sendParameter(setting.index, setting.value);
+        synth->activate();
+    } catch (const JackError& error) {
+        std::cerr << "quillo-jack: " << error.what() << "\n";
+        return kServerError;
+    }
+
+    int connections = 0;
+    for (const std::string& pattern : options.midiPatterns)
+        connections += synth->connectMidiFrom(pattern.c_str());
+    for (const std::string& pattern : options.audioPatterns)
+        connections += synth->connectAudioTo(pattern.c_str());
+    if (options.autoConnect) {
+        connections += synth->connectMidiFrom(nullptr, JackPortIsPhysical);
+        connections += synth->connectAudioTo(nullptr, JackPortIsPhysical);
+    }
+    const bool showStatus = !options.quiet && isatty(STDERR_FILENO);
+    if (!options.quiet)
+        std::cerr << "quillo-jack: playing as '" << synth->clientName() << "' (" << connections
+                  << " connections made)\n";
+
+    CommandReader commands;
+    bool quit = false;
+    int tick = 0;
+    while (!stopSignal && !quit && !synth->serverGone()) {
+        std::vector<std::string> lines;
+        commands.poll(lines);
+        for (const std::string& line : lines)
+            quit = quit || !runCommand(*synth, line);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (++tick % 5 != 0) continue;
+        if (!showStatus) continue;
+        const JackSynth::Status status = synth->takeStatus();
+        if (showStatus)
+            std::cerr << "\rquillo-jack: " << status.sampleRate << " Hz, " << status.bufferSize
+                      << " frames | " << status.notes << " notes | " << status.xruns
+                      << " xruns | peak " << decibels(status.peak) << "\x1b[K" << std::flush;
+    }
+    if (showStatus) std::cerr << "\n";
+
+    if (synth->serverGone()) {
+        const std::string reason = synth->shutdownReason();
+        std::cerr << "quillo-jack: the JACK server shut down"
+                  << (reason.empty() ? "" : ": " + reason) << "\n";
+        return kServerError;
+    }
+    const JackSynth::Status status = synth->takeStatus();
+    const uint64_t allocations = synth->allocationsWhileProcessing();
+    synth.reset();
+    if (allocations) {
+        std::cerr << "quillo-jack: the process callback called the allocator " << allocations
+                  << " times\n";
+        return kAllocated;
+    }
+    if (!options.quiet)
+        std::cerr << "quillo-jack: closed after " << status.notes << " notes, " << status.xruns
+                  << " xruns\n";
+    return kOk;
+}
