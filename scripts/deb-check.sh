@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The packaging check: builds the Debian packages, installs them with apt, plays the
+# demo through the installed quillo-render and each installed plug-in, removes the
+# packages again and makes sure nothing of them is left. Needs root (it installs).
+#
+#   deb-check.sh [OUT]     the packages are built into OUT (default build-deb/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+out=$(realpath -m "${1:-build-deb}")
+packages=(quillo-lv2 quillo-vst quillo-tools quillo-jack)
+scripts/deb.sh "$out"
+version=$(dpkg-parsechangelog -S Version)
+
+for p in "${packages[@]}"; do
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        echo "deb-check: $p is installed already; remove it first" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export DEBIAN_FRONTEND=noninteractive
+debs=()
+for p in "${packages[@]}"; do debs+=("$out/${p}_${version}_$(dpkg --print-architecture).deb"); done
+apt-get install -y -qq --no-install-recommends "${debs[@]}" >/dev/null 2>"$work/apt.log" ||
+    { cat "$work/apt.log" >&2; exit 1; }
+for p in "${packages[@]}"; do dpkg -L "$p" >>"$work/files"; done
+
+# The installed tools with the installed plug-ins.
+cd "$work"
+/usr/bin/quillo-render --demo --plugin /usr/lib/vst/quillo.so -o demo-vst.wav
+/usr/bin/quillo-validate --help >/dev/null
+/usr/bin/quillo-jack --help >/dev/null
+for page in quillo-render quillo-validate quillo-jack; do
+    [ -s "/usr/share/man/man1/$page.1.gz" ] || { echo "deb-check: no manual page $page" >&2; exit 1; }
+done
+cd - >/dev/null
+
+apt-get purge -y -qq "${packages[@]}" >/dev/null 2>"$work/apt.log" || { cat "$work/apt.log" >&2; exit 1; }
+left=0
+while read -r path; do
+    case $path in /. | /usr | /usr/bin | /usr/lib | /usr/share | /usr/share/doc | /usr/share/man | /usr/share/man/man1 | /usr/lib/lv2 | /usr/lib/vst) continue ;; esac
+    if [ -e "$path" ]; then
+        echo "deb-check: $path is left behind" >&2
+        left=1
+    fi
+done <"$work/files"
+[ "$left" -eq 0 ] || exit 1
+echo "deb-check: the packages install, render the demo and remove cleanly"
