@@ -8,4 +8,8 @@ constexpr const char* kName = "Quillo";
 constexpr const char* kVendor = "Mirefold";
 // 1.0.0, as VST 2 hosts read a vendor version.
 constexpr int32_t kVersion = 1000;
+// The VST 2 identifier, 'qlo1' packed first character high, and the version the
+// effect record reports: program and bank files carry both.
+constexpr int32_t kVst2UniqueId = 0x716C6F31;
+constexpr int32_t kVst2RecordVersion = 1;
 } // namespace identity

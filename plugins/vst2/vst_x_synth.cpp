@@ -5,10 +5,6 @@
 #include <cstring>
 #include <new>
 
-namespace {
-constexpr int32_t kUniqueID = fourCharCode('q', 'l', 'o', '1');
-} // namespace
-
 // The instrument part is built for 44100 Hz with program 0 loaded by the time the
 // body runs.
 VstXSynth::VstXSynth(AudioMasterCallback audioMaster)
@@ -19,7 +15,7 @@ VstXSynth::VstXSynth(AudioMasterCallback audioMaster)
         isSynth();
         setNumInputs(0);
         setNumOutputs(2);
-        setUniqueID(kUniqueID);
+        setUniqueID(identity::kVst2UniqueId);
     }
 }
 
