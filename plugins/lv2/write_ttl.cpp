@@ -1,10 +1,13 @@
-// quillo-lv2-ttl DIR: writes the bundle's manifest.ttl and quillo.ttl into DIR.
+// quillo-lv2-ttl DIR: writes the bundle's manifest.ttl, quillo.ttl and presets.ttl
+// into DIR.
 //
 // Everything a host reads of the ports (names, symbols, ranges, defaults, the choices
 // with their labels) comes from the parameter table and the instrument's own value
-// texts, so the description cannot drift from what the plug-in does.
+// texts, so the description cannot drift from what the plug-in does. The presets are
+// the factory bank, with the same values to the bit.
 
 #include "plugins/lv2/lv2_ports.h"
+#include "presets/factory_bank.h"
 #include "synth/identity.h"
 #include "synth/parameter_lookup.h"
 #include "synth/parameters.h"
@@ -74,14 +77,54 @@ const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
                         "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                         "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
+// Hosts keep a preset's URI in their sessions: it follows the preset's name.
+std::string presetUri(const FactoryPreset& preset) {
+    return std::string(lv2_ports::kUri) + "/preset/" + preset.slug;
+}
+
+// The manifest names each preset with its label, so a host can list them without
+// reading presets.ttl.
 std::string manifest() {
     std::ostringstream out;
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+        << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
         << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n"
         << "<" << lv2_ports::kUri << ">\n"
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << kBinary << "> ;\n"
         << "    rdfs:seeAlso <quillo.ttl> .\n";
+    for (int p = 0; p < kNumFactoryPresets; ++p) {
+        const FactoryPreset& preset = kFactoryPresets[p];
+        out << "\n<" << presetUri(preset) << ">\n"
+            << "    a pset:Preset ;\n"
+            << "    lv2:appliesTo <" << lv2_ports::kUri << "> ;\n"
+            << "    rdfs:label " << quoted(preset.name) << " ;\n"
+            << "    rdfs:seeAlso <presets.ttl> .\n";
+    }
+    return out.str();
+}
+
+std::string presets() {
+    std::ostringstream out;
+    out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+        << "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+        << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+    for (int p = 0; p < kNumFactoryPresets; ++p) {
+        const FactoryPreset& preset = kFactoryPresets[p];
+        out << "\n<" << presetUri(preset) << ">\n"
+            << "    a pset:Preset ;\n"
+            << "    lv2:appliesTo <" << lv2_ports::kUri << "> ;\n"
+            << "    rdfs:label " << quoted(preset.name) << " ;\n"
+            << "    rdfs:comment " << quoted(preset.about) << " ;\n"
+            << "    lv2:port ";
+        for (int32_t i = 0; i < kNumParameters; ++i) {
+            out << (i ? " , " : "") << "[\n"
+                << "        lv2:symbol " << quoted(symbolFor(kParameterTable[i].name)) << " ;\n"
+                << "        pset:value " << decimal(preset.values[i]) << "\n"
+                << "    ]";
+        }
+        out << " .\n";
+    }
     return out.str();
 }
 
@@ -173,6 +216,7 @@ int main(int argc, char** argv) {
     try {
         if (!writeFile(dir + "/manifest.ttl", manifest())) return 1;
         if (!writeFile(dir + "/quillo.ttl", description())) return 1;
+        if (!writeFile(dir + "/presets.ttl", presets())) return 1;
     } catch (const std::exception& error) {
         std::cerr << "quillo-lv2-ttl: " << error.what() << "\n";
         return 1;

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Checks the LV2 bundle the way hosts and LV2's own tools read it:
-#   lv2_bundle_check.sh LV2_DIR     (the folder that holds quillo.lv2)
+#   lv2_bundle_check.sh LV2_DIR FACTORY   (the folder that holds quillo.lv2, and
+#                                          presets/factory.txt)
 # every .ttl parses, lv2_validate reports nothing, lilv sees the ports the plug-in
-# has, and the library exports lv2_descriptor alone.
+# has and every preset of the factory bank, and the library exports lv2_descriptor
+# alone.
 set -euo pipefail
 
 lv2_dir=$(realpath "$1")
+factory=$2
 bundle=$lv2_dir/quillo.lv2
 uri=https://mirefold.org/lv2/quillo
 fail() { echo "lv2 bundle: $*" >&2; exit 1; }
@@ -33,6 +36,14 @@ audio=$(count 'AudioPort.*OutputPort\|OutputPort.*AudioPort')
 grep -q 'Designation: http://lv2plug.in/ns/lv2core#control' <<<"$info" || fail "no MIDI control input"
 grep -q 'Class:[[:space:]]*Instrument Plugin' <<<"$info" || fail "not an instrument"
 
+# lv2info lists the presets by label, one to a line, indented under "Presets:".
+listed=$(awk '/^\tPresets:/ { on = 1; next } on && /^\t +[^ ]/ { sub(/^\t +/, ""); print; next }
+    { on = 0 }' <<<"$info" | LC_ALL=C sort)
+expected=$(sed -n 's/^preset \(.*\)$/\1/p' "$factory" | LC_ALL=C sort)
+[ -n "$expected" ] || fail "no presets in $factory"
+[ "$listed" = "$expected" ] || fail "lv2info lists the presets"$'\n'"$listed"$'\n'"not"$'\n'"$expected"
+presets=$(wc -l <<<"$expected")
+
 exports=$(nm -D --defined-only "$bundle/quillo.so" | awk '{print $3}' | sort -u)
 [ "$exports" = lv2_descriptor ] || fail "exports: $exports"
-echo "lv2 bundle: $uri: 36 controls, MIDI in, 2 audio outs, validates"
+echo "lv2 bundle: $uri: 36 controls, MIDI in, 2 audio outs, $presets presets, validates"

@@ -1,6 +1,7 @@
 // Program and bank files: the layout other hosts write and read, bit-for-bit round
 // trips, and one clear error for each way a file can be broken.
 
+#include "presets/factory_files.h"
 #include "presets/vst2_files.h"
 
 #include <gtest/gtest.h>
@@ -96,7 +97,8 @@ TEST(Vst2Files, ReadBackBitForBit) {
     bank.programs = {odd, sampleProgram()};
     bank.programs[1].values = {1.0f, 2.0f, 3.0f, 4.0f};
 
-    for (const std::vector<uint8_t>& bytes : {encode(odd), encode(bank)}) {
+    for (const std::vector<uint8_t>& bytes : {encode(odd), encode(bank), encode(factoryBankFile()),
+                                              encode(factoryProgramFile(kFactoryPresets[0]))}) {
         const bool isBank = std::string(bytes.begin() + 8, bytes.begin() + 12) == "FxBk";
         EXPECT_EQ(isBank ? encode(decodeBank(bytes)) : encode(decodeProgram(bytes)), bytes);
     }
