@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs quillo.so, the LV2 bundle quillo.lv2 and quillo-render.
+# Installs quillo.so, the LV2 bundle quillo.lv2 (with the factory presets),
+# quillo-render and the factory bank as VST 2 files.
 #
 #   install.sh BUILD DESTDIR PREFIX
 #
 # Per user (the default): quillo.so into ~/.vst, quillo.lv2 into ~/.lv2,
-# quillo-render into ~/.local/bin. System-wide when PREFIX was given explicitly
+# quillo-render into ~/.local/bin, the .fxb and .fxp files into
+# ~/.local/share/quillo/presets. System-wide when PREFIX was given explicitly
 # (make install PREFIX=..., or PREFIX in the environment) or DESTDIR is set:
-# $DESTDIR$PREFIX/lib/vst, $DESTDIR$PREFIX/lib/lv2 and $DESTDIR$PREFIX/bin. make hands the script its PREFIX default either way, so
+# $DESTDIR$PREFIX/lib/vst, $DESTDIR$PREFIX/lib/lv2, $DESTDIR$PREFIX/bin and
+# $DESTDIR$PREFIX/share/quillo/presets. make hands the script its PREFIX default either way, so
 # "given explicitly" is read from the environment: make exports a variable to
 # its commands only when it came from the command line or the environment.
 set -euo pipefail
@@ -16,7 +19,9 @@ destdir="${2:-}"
 prefix="${3:-/usr/local}"
 
 bundle="$build/lv2/quillo.lv2"
-for file in "$build/quillo.so" "$build/quillo-render" "$bundle/quillo.so" "$bundle/manifest.ttl"; do
+presets="$build/share/quillo/presets"
+for file in "$build/quillo.so" "$build/quillo-render" "$bundle/quillo.so" "$bundle/manifest.ttl" \
+    "$bundle/presets.ttl" "$presets/quillo-factory.fxb"; do
     if [ ! -f "$file" ]; then
         echo "install: $file is missing; build first (make build)" >&2
         exit 1
@@ -27,10 +32,12 @@ if [ -n "${PREFIX+set}" ] || [ -n "$destdir" ]; then
     plugin_dir="$destdir$prefix/lib/vst"
     lv2_dir="$destdir$prefix/lib/lv2"
     bin_dir="$destdir$prefix/bin"
+    preset_dir="$destdir$prefix/share/quillo/presets"
 else
     plugin_dir="$HOME/.vst"
     lv2_dir="$HOME/.lv2"
     bin_dir="$HOME/.local/bin"
+    preset_dir="${XDG_DATA_HOME:-$HOME/.local/share}/quillo/presets"
 fi
 
 install -D -m 0644 "$build/quillo.so" "$plugin_dir/quillo.so"
@@ -39,9 +46,13 @@ install -D -m 0755 "$build/quillo-render" "$bin_dir/quillo-render"
 rm -rf "$lv2_dir/quillo.lv2"
 install -d "$lv2_dir/quillo.lv2"
 install -m 0644 "$bundle"/*.ttl "$bundle/quillo.so" "$lv2_dir/quillo.lv2/"
+# The factory files are written over; a user's own files beside them stay.
+install -d "$preset_dir"
+install -m 0644 "$presets"/*.fxb "$presets"/*.fxp "$preset_dir/"
 echo "Installed $plugin_dir/quillo.so"
 echo "Installed $lv2_dir/quillo.lv2"
 echo "Installed $bin_dir/quillo-render"
+echo "Installed $preset_dir (the factory bank quillo-factory.fxb and $(ls "$presets"/*.fxp | wc -l) .fxp files)"
 
 case ":$PATH:" in
 *":$bin_dir:"*) ;;
