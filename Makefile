@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 CMAKE_CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: deps build test demo bench install fuzz test-sanitize test-hosts clean
+.PHONY: deps build test demo bench install gallery fuzz test-sanitize test-hosts clean
 
 deps:
 	@scripts/install-deps.sh
@@ -28,6 +28,11 @@ bench: build
 
 install: build
 	@scripts/install.sh $(BUILD) "$(DESTDIR)" "$(PREFIX)"
+
+# docs/sounds: every factory preset's audition phrase as a spectrogram, its
+# parameters and the index page.
+gallery: build
+	@scripts/gallery.sh $(BUILD)
 
 # Every fuzz target for FUZZ_SECONDS seconds each (clang, libFuzzer).
 fuzz: deps

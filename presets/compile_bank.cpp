@@ -163,8 +163,10 @@ std::vector<SourcePreset> readSource(const std::string& file, std::ostream* rewr
                                       std::to_string(ProgramRecord::kNameSize - 1) +
                                       " characters: '" + rest + "'");
             for (unsigned char c : rest)
-                if (c < 0x20 || c > 0x7E || c == '"' || c == '\\')
-                    throw SourceError(file, number, "a preset name is plain ASCII without quotes");
+                if (c < 0x20 || c > 0x7E || c == '"' || c == '\\' || c == '|')
+                    throw SourceError(
+                        file, number,
+                        "a preset name is plain ASCII without quotes, backslashes or bars");
             if (presetSlug(rest).empty() || !slugs.insert(presetSlug(rest)).second)
                 throw SourceError(file, number, "'" + rest + "' is not a name of its own");
             presets.emplace_back();
@@ -176,8 +178,9 @@ std::vector<SourcePreset> readSource(const std::string& file, std::ostream* rewr
             presets.back().audition = auditionNamed(rest, file, number);
             presets.back().hasAudition = true;
         } else if (startsWithWord(line, "about", rest)) {
-            if (rest.find_first_of("\"\\") != std::string::npos)
-                throw SourceError(file, number, "an about line has no quotes or backslashes");
+            // It goes into C++ and Turtle strings and a Markdown table.
+            if (rest.find_first_of("\"\\|") != std::string::npos)
+                throw SourceError(file, number, "an about line has no quotes, backslashes or bars");
             presets.back().about = rest;
         } else {
             out = readParameter(presets.back(), raw, file, number, texts);
