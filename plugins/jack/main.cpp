@@ -1,6 +1,8 @@
 // quillo-jack: Quillo as a JACK client, played from a MIDI keyboard without a host.
 
 #include "plugins/jack/jack_synth.h"
+#include "presets/factory_bank.h"
+#include "presets/preset_loading.h"
 #include "synth/identity.h"
 #include "synth/parameter_lookup.h"
 
@@ -40,11 +42,17 @@ const char* const kUsage =
     "                            whose names match\n"
     "  -a, --auto-connect        connect every physical MIDI input and the first two\n"
     "                            playback ports\n"
+    "      --bank FILE.fxb       load a VST 2 bank of Quillo programs into programs\n"
+    "                            0..31 and select the one it marks as current\n"
     "      --program N           select program N (0..31) before playing\n"
+    "      --preset NAME, --preset FILE.fxp\n"
+    "                            play a factory preset (any case) or a VST 2 program\n"
+    "                            file made for Quillo; applied after --bank and --program\n"
     "      --param NAME=VALUE, --param INDEX=VALUE\n"
     "                            set a parameter: a normalised number 0..1, or the\n"
     "                            value's text for a choice (Wave1=Pulse); names in any\n"
     "                            case; repeatable; applied after --program\n"
+    "      --list-presets        print the factory presets' names\n"
     "  -q, --quiet               no status line and no summary\n"
     "  -h, --help                print this help\n"
     "      --version             print the version\n"
@@ -70,7 +78,9 @@ struct Options {
     std::vector<std::string> midiPatterns;
     std::vector<std::string> audioPatterns;
     bool autoConnect = false;
+    std::optional<LoadedBank> bank;
     std::optional<int32_t> program;
+    std::optional<LoadedProgram> preset;
     std::vector<Setting> parameters;
     bool quiet = false;
 };
@@ -121,8 +131,16 @@ Options parse(int argc, char** argv) {
             options.audioPatterns.push_back(value());
         } else if (arg == "-a" || arg == "--auto-connect") {
             options.autoConnect = true;
+        } else if (arg == "--bank") {
+            options.bank = loadBank(value(), identity::kVst2UniqueId, kNumParameters, 32);
         } else if (arg == "--program") {
             options.program = programNumber(value());
+        } else if (arg == "--preset") {
+            options.preset = loadPreset(value(), identity::kVst2UniqueId, kNumParameters, true);
+        } else if (arg == "--list-presets") {
+            for (int p = 0; p < kNumFactoryPresets; ++p)
+                std::cout << kFactoryPresets[p].name << "\n";
+            std::exit(kOk);
         } else if (arg == "--param") {
             options.parameters.push_back(parameterSetting(value()));
         } else if (arg == "-q" || arg == "--quiet") {
@@ -214,7 +232,7 @@ int main(int argc, char** argv) {
     Options options;
     try {
         options = parse(argc, argv);
-    } catch (const UsageError& error) {
+    } catch (const std::runtime_error& error) { // a usage error or a preset file
         std::cerr << "quillo-jack: " << error.what() << "\n";
         return kUsageError;
     }
@@ -223,8 +241,21 @@ int main(int argc, char** argv) {
     std::unique_ptr<JackSynth> synth;
     try {
         synth = std::make_unique<JackSynth>(options.name);
-        // Applied in the first period, before any MIDI.
+        // Applied in the first period, before any MIDI, in this order: the bank into
+        // the programs, the program, the preset over it, single parameters last.
+        if (options.bank) {
+            for (size_t p = 0; p < options.bank->programs.size(); ++p) {
+                synth->sendProgram(static_cast<int32_t>(p));
+                for (int32_t i = 0; i < kNumParameters; ++i)
+                    synth->sendParameter(i, options.bank->programs[p].values[size_t(i)]);
+            }
+            synth->sendProgram(options.bank->currentProgram);
+        }
         if (options.program) synth->sendProgram(*options.program);
+        if (options.preset) {
+            for (int32_t i = 0; i < kNumParameters; ++i)
+                synth->sendParameter(i, options.preset->values[size_t(i)]);
+        }
         for (const Setting& setting : options.parameters)
             synth->sendParameter(setting.index, setting.value);
         synth->activate();

@@ -1,7 +1,9 @@
 // Program and bank files: the layout other hosts write and read, bit-for-bit round
-// trips, and one clear error for each way a file can be broken.
+// trips, one clear error for each way a file can be broken, and what the tools'
+// --preset and --bank make of them.
 
 #include "presets/factory_files.h"
+#include "presets/preset_loading.h"
 #include "presets/vst2_files.h"
 
 #include <gtest/gtest.h>
@@ -174,4 +176,48 @@ TEST(Vst2Files, WriteReplacesTheFileWholeAndReadsItBack) {
     std::remove(path.c_str());
     EXPECT_THROW(readFile(path), FileError);
     EXPECT_THROW(writeFile("/no/such/dir/x.fxp", bytes), FileError);
+}
+
+// What --preset and --bank give the command-line tools.
+TEST(PresetLoading, FactoryNamesAndFilesForThisPluginOnly) {
+    const int32_t quillo = fourCharCode('q', 'l', 'o', '1');
+    const FactoryPreset& first = kFactoryPresets[0];
+    const LoadedProgram byName = loadPreset(presetSlug(first.name), quillo, 36, true);
+    EXPECT_EQ(byName.name, first.name);
+    EXPECT_EQ(byName.values, std::vector<float>(first.values, first.values + 36));
+
+    const std::string dir = ::testing::TempDir() + "quillo_presets_" + std::to_string(getpid());
+    const std::string fxp = dir + ".fxp", fxb = dir + ".fxb";
+    writeFile(fxp, encode(factoryProgramFile(first)));
+    EXPECT_EQ(loadPreset(fxp, quillo, 36, true).values, byName.values);
+    BankFile bank = factoryBankFile();
+    bank.setCurrentProgram(5);
+    writeFile(fxb, encode(bank));
+    const LoadedBank loaded = loadBank(fxb, quillo, 36, 32);
+    EXPECT_EQ(loaded.programs.size(), 32u);
+    EXPECT_EQ(loaded.currentProgram, 5);
+    EXPECT_EQ(loaded.programs[0].values, byName.values);
+
+    auto error = [](auto load) {
+        try {
+            load();
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(error([&] { loadPreset("No Such Sound", quillo, 36, true); }),
+              "--preset No Such Sound: no factory preset has this name (see --list-presets)");
+    EXPECT_NE(error([&] {
+                  loadPreset(fxp, fourCharCode('N', 'e', 'k', 'o'), 36, false);
+              }).find("not this one ('Neko')"),
+              std::string::npos);
+    EXPECT_EQ(error([&] { loadPreset(fxp, quillo, 35, true); }),
+              "--preset " + fxp + ": the program holds 36 parameter values; the plug-in has 35");
+    EXPECT_NE(error([&] { loadBank(fxb, quillo, 36, 16); }).find("holds 32 programs"),
+              std::string::npos);
+    EXPECT_NE(error([&] { loadBank(fxp, quillo, 36, 32); }).find("a program file, not a bank"),
+              std::string::npos);
+    std::remove(fxp.c_str());
+    std::remove(fxb.c_str());
 }
