@@ -3,7 +3,7 @@
 # sanitizers on) and runs each for FUZZ_SECONDS seconds.
 #
 #   FUZZ_SECONDS   seconds per target (default 60)
-#   FUZZ_TARGETS   which targets (default: all four)
+#   FUZZ_TARGETS   which targets (default: all five)
 #   FUZZ_BUILD     build folder (default build-fuzz)
 #   FUZZ_CORPUS    corpus folder, kept between runs (default fuzz-corpus)
 #
@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"fuzz_events fuzz_dispatcher fuzz_parameters fuzz_lv2_run"}
+targets=${FUZZ_TARGETS:-"fuzz_events fuzz_dispatcher fuzz_parameters fuzz_lv2_run fuzz_preset_files"}
 build=${FUZZ_BUILD:-build-fuzz}
 corpus=${FUZZ_CORPUS:-fuzz-corpus}
 
