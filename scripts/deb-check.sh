@@ -32,6 +32,10 @@ for p in "${packages[@]}"; do dpkg -L "$p" >>"$work/files"; done
 cd "$work"
 /usr/bin/quillo-render --demo --plugin /usr/lib/vst/quillo.so -o demo-vst.wav
 /usr/bin/quillo-validate --help >/dev/null
+# lilv finds the installed bundle with its presets.
+presets=$(LV2_PATH=/usr/lib/lv2 lv2info https://mirefold.org/lv2/quillo | grep -c '/quillo/preset/')
+[ "$presets" -gt 0 ] || { echo "deb-check: lilv sees no presets in the installed bundle" >&2; exit 1; }
+[ -s /usr/share/quillo/presets/quillo-factory.fxb ] || { echo "deb-check: no factory bank" >&2; exit 1; }
 /usr/bin/quillo-jack --help >/dev/null
 for page in quillo-render quillo-validate quillo-jack; do
     [ -s "/usr/share/man/man1/$page.1.gz" ] || { echo "deb-check: no manual page $page" >&2; exit 1; }
