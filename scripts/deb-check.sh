@@ -33,7 +33,8 @@ cd "$work"
 /usr/bin/quillo-render --demo --plugin /usr/lib/vst/quillo.so -o demo-vst.wav
 /usr/bin/quillo-validate --help >/dev/null
 # lilv finds the installed bundle with its presets.
-presets=$(LV2_PATH=/usr/lib/lv2 lv2info https://mirefold.org/lv2/quillo | grep -c '/quillo/preset/')
+presets=$(LV2_PATH=/usr/lib/lv2 lv2info https://mirefold.org/lv2/quillo |
+    awk '/Presets:/ { on = 1; next } on && /^\t +[^ ]/ { n++; next } { on = 0 } END { print n + 0 }')
 [ "$presets" -gt 0 ] || { echo "deb-check: lilv sees no presets in the installed bundle" >&2; exit 1; }
 [ -s /usr/share/quillo/presets/quillo-factory.fxb ] || { echo "deb-check: no factory bank" >&2; exit 1; }
 /usr/bin/quillo-jack --help >/dev/null
