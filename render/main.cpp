@@ -2,14 +2,15 @@
 // VST 2 instrument into a WAV file.
 #include "hosting/hosting_error.h"
 #include "hosting/plugin_instance.h"
+#include "render/audio_file.h"
 #include "render/demo.h"
 #include "render/midi_file.h"
 #include "render/options.h"
+#include "render/output_target.h"
 #include "render/plugin_report.h"
 #include "render/plugin_search.h"
 #include "render/render_error.h"
 #include "render/renderer.h"
-#include "render/wav_writer.h"
 
 #include <chrono>
 #include <cmath>
@@ -91,15 +92,6 @@ std::string formatDuration(double seconds) {
     return text;
 }
 
-const char* formatName(SampleFormat format) {
-    switch (format) {
-    case SampleFormat::Int16: return "s16";
-    case SampleFormat::Int24: return "s24";
-    case SampleFormat::Float32: break;
-    }
-    return "f32";
-}
-
 // A bar on stderr, redrawn at most ten times a second; the tail shows as a
 // count of seconds, since its length is not known in advance.
 class ProgressBar {
@@ -148,14 +140,15 @@ int run(const Options& options) {
         return 0;
     }
 
-    if (!options.midiFile.empty() &&
-        std::filesystem::absolute(options.output) == std::filesystem::absolute(options.midiFile)) {
+    std::error_code sameFileError;
+    if (!options.midiFile.empty() && options.output != "-" &&
+        std::filesystem::equivalent(options.output, options.midiFile, sameFileError)) {
         throw RenderError(options.output + ": the output would overwrite the MIDI file");
     }
     const Score score = options.demo ? demoScore(options.sampleRate)
                                      : loadMidiFile(options.midiFile, options.sampleRate);
-    WavWriter writer(options.output, options.sampleRate, options.format);
-    removeTemporaryOnSignal(&writer);
+    auto target = OutputTarget::open(options.output, needsSeeking(options.format.type));
+    AudioFileWriter writer(*target, options.sampleRate, options.format);
     auto plugin = loadInstrument(pluginPath, options);
     applySettings(*plugin, options);
     // The demo names Quillo's parameters; another instrument just plays the notes.
@@ -181,7 +174,8 @@ int run(const Options& options) {
             if (bar) bar->update(done, end);
         });
     plugin->close();
-    writer.commit();
+    writer.finish();
+    target->commit();
     const double taken = std::chrono::duration<double>(Clock::now() - started).count();
     bar.reset();
 
@@ -195,10 +189,12 @@ int run(const Options& options) {
         }
         char speed[32] = "";
         if (taken > 0.0) std::snprintf(speed, sizeof speed, ", %.1fx real time", seconds / taken);
-        std::printf("%s: %s of audio (%lld frames, %d Hz, %s), peak %s, rendered in %.2f s%s\n",
-                    options.output.c_str(), formatDuration(seconds).c_str(),
-                    static_cast<long long>(result.frames), options.sampleRate,
-                    formatName(options.format), peak, taken, speed);
+        // With the audio on standard output, the summary goes to stderr.
+        std::fprintf(target->isStream() && options.output == "-" ? stderr : stdout,
+                     "%s: %s of audio (%lld frames, %d Hz, %s), peak %s, rendered in %.2f s%s\n",
+                     target->name().c_str(), formatDuration(seconds).c_str(),
+                     static_cast<long long>(result.frames), options.sampleRate,
+                     formatLabel(options.format).c_str(), peak, taken, speed);
     }
     return 0;
 }
@@ -206,6 +202,7 @@ int run(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    installOutputSignalHandlers();
     Options options;
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -66,10 +66,8 @@ ParameterSetting parseParameter(const std::string& text) {
     return setting;
 }
 
-SampleFormat parseFormat(const std::string& text) {
-    if (text == "f32") return SampleFormat::Float32;
-    if (text == "s16") return SampleFormat::Int16;
-    if (text == "s24") return SampleFormat::Int24;
+Encoding parseFormat(const std::string& text) {
+    if (const auto encoding = encodingNamed(text)) return *encoding;
     throw RenderError("--format: '" + text + "' is not one of f32, s16, s24");
 }
 
@@ -81,7 +79,8 @@ std::string usage() {
 Renders a Standard MIDI File (type 0 or 1) through a VST 2 instrument to a WAV file.
 
 Output:
-  -o, --output FILE     WAV file to write (default: MIDI-FILE with .wav)
+  -o, --output FILE     WAV file to write (default: MIDI-FILE with .wav);
+                        - for standard output
       --format FORMAT   f32 (default), s16 or s24
 Plug-in:
       --plugin PATH     VST 2 instrument (default: quillo.so beside this program,
@@ -133,7 +132,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.output = value();
             if (options.output.empty()) throw RenderError(argument + ": empty file name");
         } else if (argument == "--format") {
-            options.format = parseFormat(value());
+            options.format.encoding = parseFormat(value());
         } else if (argument == "--plugin") {
             options.plugin = value();
             if (options.plugin.empty()) throw RenderError("--plugin: empty path");

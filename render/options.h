@@ -1,7 +1,7 @@
 // The command line of quillo-render.
 #pragma once
 
-#include "render/wav_writer.h"
+#include "render/audio_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +21,7 @@ struct ParameterSetting {
 struct Options {
     std::string midiFile;
     std::string output;
-    SampleFormat format = SampleFormat::Float32;
+    AudioFormat format;
     std::string plugin; // empty: look for quillo.so
     int32_t sampleRate = 44100;
     int32_t blockSize = 512;

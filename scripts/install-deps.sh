@@ -11,6 +11,7 @@ packages=(
     jackd2 libjack-jackd2-dev
     clang libclang-rt-14-dev valgrind
     amsynth dpf-plugins-vst
+    sox
 )
 
 missing=()

@@ -11,10 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using namespace midi_bytes;
 
 namespace {
@@ -74,7 +77,8 @@ class RenderCli : public testing::Test {
 
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
-    RunResult run(const std::vector<std::string>& arguments) const {
+    // The command line that runs quillo-render with these arguments.
+    static std::string renderCommand(const std::vector<std::string>& arguments) {
         // amsynth leaks at exit; in sanitizer builds that is its business, not ours.
         const bool amsynth =
             std::find(arguments.begin(), arguments.end(), kAmsynth) != arguments.end();
@@ -83,7 +87,18 @@ class RenderCli : public testing::Test {
         command += quoted(QUILLO_RENDER);
         for (const std::string& argument : arguments)
             command += " " + quoted(argument);
-        command += " >" + quoted(path("stdout.txt")) + " 2>" + quoted(path("stderr.txt"));
+        return command;
+    }
+
+    RunResult run(const std::vector<std::string>& arguments) const {
+        return runShell(renderCommand(arguments));
+    }
+
+    // A shell command in the test directory, its stdout and stderr caught.
+    RunResult runShell(const std::string& shellCommand) const {
+        const std::string command = "cd " + quoted(dir_.string()) + " && { " + shellCommand +
+                                    "; } >" + quoted(path("stdout.txt")) + " 2>" +
+                                    quoted(path("stderr.txt"));
         const int status = std::system(command.c_str());
         RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout.txt")),
                          slurp(path("stderr.txt"))};
@@ -389,4 +404,62 @@ TEST_F(RenderCli, RefusesOutputsThatCannotBeWritten) {
         fs::permissions(locked, fs::perms::owner_all);
         fs::remove(locked);
     }
+}
+
+TEST_F(RenderCli, WritesThroughLinksAndIntoDevicesFifosAndPipesWithoutReplacingThem) {
+    const std::vector<std::string> render = {"--plugin", kProbe, "-q", "--tail", "0"};
+    auto renderTo = [&](const std::string& output) {
+        std::vector<std::string> arguments = render;
+        arguments.insert(arguments.end(), {"-o", output, song_});
+        return renderCommand(arguments);
+    };
+    ASSERT_EQ(run({"--plugin", kProbe, "-q", "--tail", "0", "-o", path("plain.wav"), song_}).status,
+              0);
+    const Wav plain = readWav(path("plain.wav"));
+    ASSERT_EQ(plain.frames(), 66150);
+
+    // A link is followed: the file it names gets the audio, the link stays.
+    fs::create_symlink("plain.wav", path("link.wav"));
+    fs::create_symlink("absent/../new.wav", path("dangling.wav"));
+    fs::create_directory(path("absent"));
+    for (const char* link : {"link.wav", "dangling.wav"}) {
+        ASSERT_EQ(runShell(renderTo(path(link))).status, 0) << link;
+        EXPECT_TRUE(fs::is_symlink(path(link))) << link;
+    }
+    EXPECT_EQ(readWav(path("plain.wav")).samples, plain.samples);
+    EXPECT_EQ(readWav(path("new.wav")).samples, plain.samples);
+
+    // A FIFO is written straight; the reader gets a WAV with the streaming sizes.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    RunResult result = runShell("cat fifo > from-fifo.wav & " + renderTo("fifo") + "; wait");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(fs::status(path("fifo")).type(), fs::file_type::fifo);
+    EXPECT_EQ(readWav(path("from-fifo.wav")).samples, plain.samples);
+    const std::string streamed = slurp(path("from-fifo.wav"));
+    EXPECT_EQ(streamed.substr(streamed.find("data") + 4, 4), "\x00\xF0\xFF\x7F"s);
+
+    // Standard output: piped, or redirected to a file, which gets the real sizes.
+    result = runShell(renderTo("-") + " | cat > piped.wav");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(slurp(path("piped.wav")), streamed);
+    ASSERT_EQ(runShell(renderTo("-") + " > redirected.wav").status, 0);
+    EXPECT_EQ(slurp(path("redirected.wav")), slurp(path("plain.wav")));
+
+    // A device node stays a device node, even for root.
+    if (geteuid() == 0) {
+        ASSERT_EQ(mknod(path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        result = runShell(renderTo(path("null")));
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(fs::status(path("null")).type(), fs::file_type::character);
+    }
+    fs::remove(path("null"));
+    fs::remove(path("fifo"));
+}
+
+TEST_F(RenderCli, AFileSizeLimitFailsTheRenderAndLeavesNoTemporaryFile) {
+    const RunResult result = runShell(
+        "ulimit -f 64; " + renderCommand({"--plugin", kProbe, "-o", path("big.wav"), song_}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "quillo-render: " + path("big.wav") + ": cannot write: File too large\n");
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }

@@ -1,0 +1,208 @@
+#include "render/output_target.h"
+
+#include "render/render_error.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillo::render {
+namespace fs = std::filesystem;
+namespace {
+
+// Async-signal-safe copy of the temporary file in progress, and what to say.
+char pendingTemporary[4096];
+char pendingMessage[4200];
+volatile std::sig_atomic_t havePendingTemporary = 0;
+
+extern "C" void removeTemporaryAndExit(int signal) {
+    if (havePendingTemporary) {
+        unlink(pendingTemporary);
+        [[maybe_unused]] ssize_t ignored =
+            ::write(STDERR_FILENO, pendingMessage, std::strlen(pendingMessage));
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void announceTemporary(const std::string& temporary, const std::string& name) {
+    havePendingTemporary = 0;
+    if (temporary.size() >= sizeof pendingTemporary) return;
+    std::strcpy(pendingTemporary, temporary.c_str());
+    std::snprintf(pendingMessage, sizeof pendingMessage,
+                  "quillo-render: stopped by a signal; %s was not written\n", name.c_str());
+    havePendingTemporary = 1;
+}
+
+// Follows symbolic links to the path they finally name (which need not exist).
+fs::path resolveLinks(fs::path path, const std::string& name) {
+    for (int hops = 0;; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        if (hops == 40) {
+            throw RenderError(name + ": cannot write: " + std::strerror(ELOOP));
+        }
+        const fs::path target = fs::read_symlink(path, error);
+        if (error) throw RenderError(name + ": cannot write: " + error.message());
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+}
+
+int openTemporaryBeside(const fs::path& target, std::string& temporary) {
+    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // ".NAME.XXXXXX.part": hidden, and on the target's file system so the rename is atomic.
+    temporary = (directory / ("." + target.filename().string() + ".XXXXXX.part")).string();
+    return mkstemps(temporary.data(), 5);
+}
+
+} // namespace
+
+std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool needsSeeking) {
+    std::unique_ptr<OutputTarget> target(new OutputTarget);
+    target->name_ = path == "-" ? "standard output" : path;
+    const std::string& name = target->name_;
+    auto cannotWrite = [&name](int error) {
+        return RenderError(name + ": cannot write: " + std::strerror(error));
+    };
+
+    struct stat status {};
+    int streamFd = -1;
+    if (path == "-") {
+        streamFd = STDOUT_FILENO;
+        target->ownsFd_ = false;
+        if (isatty(streamFd)) {
+            throw RenderError("standard output is a terminal; redirect it or give -o FILE");
+        }
+    } else {
+        const fs::path resolved = resolveLinks(path, name);
+        if (stat(resolved.c_str(), &status) != 0) {
+            if (errno != ENOENT) throw cannotWrite(errno);
+            status.st_mode = S_IFREG; // a new regular file
+        } else if (S_ISDIR(status.st_mode)) {
+            throw RenderError(name + ": is a directory");
+        } else if (S_ISREG(status.st_mode) && access(resolved.c_str(), W_OK) != 0) {
+            throw cannotWrite(errno); // replacing would bypass the file's own protection
+        }
+        if (S_ISREG(status.st_mode)) {
+            const bool existed = status.st_nlink > 0;
+            target->replacing_ = true;
+            target->finalPath_ = resolved.string();
+            const int fd = openTemporaryBeside(resolved, target->temporaryPath_);
+            if (fd < 0) {
+                target->temporaryPath_.clear();
+                throw cannotWrite(errno);
+            }
+            target->fd_ = fd;
+            announceTemporary(target->temporaryPath_, name);
+            // mkstemps makes the file private; a replaced file keeps its mode, a new
+            // one gets the usual permissions.
+            mode_t mode = status.st_mode & 07777;
+            if (!existed) {
+                const mode_t mask = umask(0);
+                umask(mask);
+                mode = 0666 & ~mask;
+            }
+            fchmod(fd, mode);
+            target->seekable_ = true;
+            return target;
+        }
+        streamFd = ::open(resolved.c_str(), O_WRONLY | O_CLOEXEC);
+        if (streamFd < 0) throw cannotWrite(errno);
+    }
+
+    // A stream: standard output, a FIFO, a device or a socket.
+    const off_t start = lseek(streamFd, 0, SEEK_CUR);
+    if (start >= 0 || !needsSeeking) {
+        target->fd_ = streamFd;
+        target->seekable_ = start >= 0;
+        target->base_ = start >= 0 ? start : 0;
+        return target;
+    }
+    // The format must seek but the stream cannot: spool to an unnamed file first.
+    target->streamFd_ = streamFd;
+    const char* tmp = std::getenv("TMPDIR");
+    target->fd_ = ::open(tmp && *tmp ? tmp : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (target->fd_ < 0) throw cannotWrite(errno);
+    target->seekable_ = true;
+    return target;
+}
+
+OutputTarget::~OutputTarget() {
+    if (!temporaryPath_.empty()) {
+        havePendingTemporary = 0;
+        unlink(temporaryPath_.c_str());
+    }
+    if (fd_ >= 0 && (ownsFd_ || fd_ != STDOUT_FILENO)) ::close(fd_);
+    if (streamFd_ >= 0 && ownsFd_) ::close(streamFd_);
+}
+
+void OutputTarget::fail(const std::string& reason) const {
+    throw RenderError(name_ + ": cannot write: " + reason);
+}
+
+void OutputTarget::write(const void* bytes, size_t size) {
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) fail(std::strerror(errno));
+        if (written == 0) fail(std::strerror(EIO));
+        data += written;
+        size -= static_cast<size_t>(written);
+        position_ += written;
+        length_ = std::max(length_, position_);
+    }
+}
+
+bool OutputTarget::seek(int64_t offset) {
+    if (!seekable_) return false;
+    if (lseek(fd_, base_ + offset, SEEK_SET) < 0) fail(std::strerror(errno));
+    position_ = offset;
+    return true;
+}
+
+void OutputTarget::copySpoolToStream() {
+    if (lseek(fd_, 0, SEEK_SET) < 0) fail(std::strerror(errno));
+    uint8_t chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd_, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) fail(std::strerror(errno));
+        if (got == 0) break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written =
+                ::write(streamFd_, chunk + done, static_cast<size_t>(got - done));
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) fail(std::strerror(written < 0 ? errno : EIO));
+            done += written;
+        }
+    }
+}
+
+void OutputTarget::commit() {
+    if (streamFd_ >= 0) copySpoolToStream();
+    if (!replacing_) return;
+    // Errors of delayed writes show at close; only a complete file is renamed.
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) fail(std::strerror(errno));
+    if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0) fail(std::strerror(errno));
+    temporaryPath_.clear();
+    havePendingTemporary = 0;
+}
+
+void installOutputSignalHandlers() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    // The plug-in may crash too: the temporary file goes all the same.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
+        std::signal(signal, removeTemporaryAndExit);
+    }
+}
+
+} // namespace quillo::render

@@ -1,0 +1,67 @@
+// Where a rendered file goes. A regular file (or a path that does not exist yet)
+// is written under a hidden temporary name beside it and renamed into place by
+// commit(), so a failed render never leaves a file that looks complete and never
+// destroys the old one. A symbolic link is followed to the file it names. A
+// device, a FIFO or standard output ("-") is written straight, never replaced.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace quillo::render {
+
+class OutputTarget {
+  public:
+    // needsSeeking: the file format goes back to fill in its header. On a stream
+    // that cannot seek, such a file is then spooled to a temporary file and
+    // copied to the stream by commit().
+    // Throws RenderError "PATH: reason" when the target cannot be written.
+    static std::unique_ptr<OutputTarget> open(const std::string& path, bool needsSeeking);
+
+    // Without commit(): removes the temporary file, leaving the target untouched.
+    ~OutputTarget();
+    OutputTarget(const OutputTarget&) = delete;
+    OutputTarget& operator=(const OutputTarget&) = delete;
+
+    // Each throws RenderError "PATH: cannot write: reason".
+    void write(const void* bytes, size_t size);
+    // Offsets count from where this file starts. Returns false on a stream.
+    bool seek(int64_t offset);
+    void commit();
+
+    bool seekable() const { return seekable_; }
+    int64_t position() const { return position_; }
+    int64_t length() const { return length_; }
+    // True for standard output, a FIFO or a device: written straight.
+    bool isStream() const { return !replacing_; }
+    // The path as the user gave it; "standard output" for "-".
+    const std::string& name() const { return name_; }
+    const std::string& temporaryPath() const { return temporaryPath_; }
+
+  private:
+    OutputTarget() = default;
+    [[noreturn]] void fail(const std::string& reason) const;
+    void copySpoolToStream();
+
+    std::string name_;
+    std::string finalPath_;     // where the temporary file is renamed to
+    std::string temporaryPath_; // empty unless replacing a regular file
+    int fd_ = -1;               // what is written to: the temporary file, a stream or a spool
+    int streamFd_ = -1;         // the stream behind a spool
+    bool ownsFd_ = true;        // false for standard output
+    bool replacing_ = false;
+    bool seekable_ = false;
+    int64_t base_ = 0; // where the file starts in fd_ (standard output may be mid-file)
+    int64_t position_ = 0;
+    int64_t length_ = 0;
+};
+
+// Ignore SIGXFSZ, so a file-size limit makes writes fail (and the temporary file
+// go) instead of killing the process; remove the temporary file in progress on
+// the signals that end a process.
+void installOutputSignalHandlers();
+
+} // namespace quillo::render
