@@ -1,9 +1,8 @@
 // quillo-render: renders a MIDI file, or the built-in demo phrase, through a
 // VST 2 instrument into a WAV file.
-#include "hosting/hosting_error.h"
-#include "hosting/plugin_instance.h"
 #include "render/audio_file.h"
 #include "render/demo.h"
+#include "render/instrument.h"
 #include "render/midi_file.h"
 #include "render/options.h"
 #include "render/output_target.h"
@@ -26,33 +25,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::unique_ptr<hosting::PluginInstance> loadInstrument(const std::string& path,
-                                                        const Options& options) {
-    try {
-        hosting::HostSettings settings;
-        settings.sampleRate = options.sampleRate;
-        settings.blockSize = options.blockSize;
-        settings.product = "quillo-render";
-        auto plugin = hosting::PluginInstance::create(hosting::PluginLibrary::open(path), settings);
-        if (!plugin->isInstrument()) {
-            throw hosting::HostingError("not an instrument (neither flagged as a synth nor in the "
-                                        "synth category)");
-        }
-        if (plugin->numOutputs() < 1) throw hosting::HostingError("has no audio outputs");
-        if (!plugin->effect()->processReplacing || !(plugin->flags() & effFlagsCanReplacing)) {
-            throw hosting::HostingError("cannot process replacing, the only way this host renders");
-        }
-        plugin->open();
-        plugin->setSampleRate(options.sampleRate);
-        plugin->setBlockSize(options.blockSize);
-        return plugin;
-    } catch (const hosting::HostingError& error) {
-        throw RenderError(path + ": " + error.what());
-    }
-}
-
 // The program first, then the parameters, so --param adjusts the chosen program.
-void applySettings(hosting::PluginInstance& plugin, const Options& options) {
+void applySettings(Instrument& plugin, const Options& options) {
     if (options.program) {
         const int32_t programs = plugin.numPrograms();
         if (*options.program >= programs) {
@@ -67,7 +41,7 @@ void applySettings(hosting::PluginInstance& plugin, const Options& options) {
     for (const ParameterSetting& setting : options.parameters) {
         int32_t index = setting.index;
         if (!setting.name.empty()) {
-            index = plugin.findParam(setting.name);
+            index = findParam(plugin, setting.name);
             if (index < 0) {
                 throw RenderError("--param " + setting.text + ": the plug-in has no parameter '" +
                                   setting.name + "' (see --list-params)");
@@ -131,10 +105,11 @@ int run(const Options& options) {
     }
     const std::string pluginPath = options.plugin.empty() ? findDefaultPlugin() : options.plugin;
 
+    const auto library = InstrumentLibrary::open(pluginPath);
     if (options.info || options.listParams) {
-        auto plugin = loadInstrument(pluginPath, options);
+        auto plugin = library->instantiate(options.sampleRate, options.blockSize);
         applySettings(*plugin, options);
-        if (options.info) printInfo(*plugin, std::cout);
+        if (options.info) plugin->describe(std::cout);
         if (options.info && options.listParams) std::cout << "\n";
         if (options.listParams) printParameters(*plugin, std::cout);
         return 0;
@@ -149,7 +124,7 @@ int run(const Options& options) {
                                      : loadMidiFile(options.midiFile, options.sampleRate);
     auto target = OutputTarget::open(options.output, needsSeeking(options.format.type));
     AudioFileWriter writer(*target, options.sampleRate, options.format);
-    auto plugin = loadInstrument(pluginPath, options);
+    auto plugin = library->instantiate(options.sampleRate, options.blockSize);
     applySettings(*plugin, options);
     // The demo names Quillo's parameters; another instrument just plays the notes.
     const std::vector<ResolvedChange> changes =
@@ -164,7 +139,7 @@ int run(const Options& options) {
     std::optional<ProgressBar> bar;
     if (showProgress) bar.emplace(options.sampleRate);
     const auto started = Clock::now();
-    plugin->resume();
+    plugin->start();
     const RenderResult result = renderScore(
         *plugin, score, changes, settings,
         [&writer](const float* left, const float* right, int32_t frames) {
@@ -173,7 +148,8 @@ int run(const Options& options) {
         [&bar](int64_t done, int64_t end) {
             if (bar) bar->update(done, end);
         });
-    plugin->close();
+    plugin->stop();
+    plugin.reset();
     writer.finish();
     target->commit();
     const double taken = std::chrono::duration<double>(Clock::now() - started).count();

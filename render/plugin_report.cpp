@@ -101,7 +101,7 @@ void printInfo(hosting::PluginInstance& plugin, std::ostream& out) {
     }
 }
 
-void printParameters(hosting::PluginInstance& plugin, std::ostream& out) {
+void printParameters(Instrument& plugin, std::ostream& out) {
     int nameWidth = 4;
     for (int32_t index = 0; index < plugin.numParams(); ++index) {
         nameWidth = std::max(nameWidth, static_cast<int>(plugin.paramName(index).size()));
@@ -113,9 +113,7 @@ void printParameters(hosting::PluginInstance& plugin, std::ostream& out) {
     for (int32_t index = 0; index < plugin.numParams(); ++index) {
         char value[32];
         std::snprintf(value, sizeof value, "%.6f", plugin.param(index));
-        std::string text = plugin.paramDisplay(index);
-        const std::string label = plugin.paramLabel(index);
-        if (!label.empty()) text += " " + label;
+        const std::string text = plugin.paramText(index);
         out << std::right << std::setw(5) << index << "  " << std::left << std::setw(nameWidth)
             << plugin.paramName(index) << "  " << std::setw(8) << value << "  " << text << "\n";
     }

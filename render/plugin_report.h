@@ -1,7 +1,8 @@
-// The texts of --info and --list-params.
+// The texts of --info (for VST 2 plug-ins) and --list-params.
 #pragma once
 
 #include "hosting/plugin_instance.h"
+#include "render/instrument.h"
 
 #include <ostream>
 
@@ -12,7 +13,7 @@ namespace quillo::render {
 void printInfo(hosting::PluginInstance& plugin, std::ostream& out);
 
 // Every parameter as a generic control view shows it: index, name, value, text.
-void printParameters(hosting::PluginInstance& plugin, std::ostream& out);
+void printParameters(Instrument& instrument, std::ostream& out);
 
 // The unique id as four characters, non-printable bytes as '.'.
 std::string fourCharacters(int32_t code);

@@ -1,7 +1,5 @@
 #include "render/renderer.h"
 
-#include "hosting/midi_event_list.h"
-#include "hosting/process_buffers.h"
 #include "render/render_error.h"
 
 #include <algorithm>
@@ -9,15 +7,11 @@
 
 namespace quillo::render {
 
-using hosting::MidiEventList;
-using hosting::PluginInstance;
-using hosting::ProcessBuffers;
-
-std::vector<ResolvedChange> resolveParameters(PluginInstance& plugin, const Score& score,
+std::vector<ResolvedChange> resolveParameters(Instrument& instrument, const Score& score,
                                               bool skipUnknown) {
     std::vector<ResolvedChange> resolved;
     for (const ParameterChange& change : score.parameters) {
-        const int32_t index = plugin.findParam(change.name);
+        const int32_t index = findParam(instrument, change.name);
         if (index < 0) {
             if (skipUnknown) continue;
             throw RenderError("unknown parameter '" + change.name + "'");
@@ -29,34 +23,28 @@ std::vector<ResolvedChange> resolveParameters(PluginInstance& plugin, const Scor
 
 namespace {
 
-// Hands the block's events to the list, splitting the block where it holds
-// more than the list can take. Returns the block's end frame.
-int64_t collectEvents(const std::vector<TimedMidiEvent>& events, size_t& next, int64_t frame,
-                      int64_t blockEnd, MidiEventList& list) {
+// Ends the block early where it holds more events than the instrument takes at
+// once: at the first event that does not fit; when they all share the block's
+// first frame, the rest follow one frame later.
+int64_t fitEvents(const std::vector<TimedMidiEvent>& events, size_t next, int64_t frame,
+                  int64_t blockEnd, size_t capacity) {
     size_t last = next;
-    while (last < events.size() && events[last].frame < blockEnd)
+    while (last < events.size() && events[last].frame < blockEnd && last - next <= capacity)
         ++last;
-    if (last - next > list.capacity()) {
-        // End the block at the first event that does not fit; when they all share
-        // the first frame, the rest follow one frame later.
-        blockEnd = std::max(events[next + list.capacity()].frame, frame + 1);
-    }
-    list.clear();
-    while (next < events.size() && events[next].frame < blockEnd && !list.full()) {
-        const TimedMidiEvent& event = events[next++];
-        const auto delta = static_cast<int32_t>(std::max<int64_t>(event.frame - frame, 0));
-        list.add(delta, event.bytes, event.length);
-    }
+    if (last - next > capacity) blockEnd = std::max(events[next + capacity].frame, frame + 1);
     return blockEnd;
 }
 
 } // namespace
 
-RenderResult renderScore(PluginInstance& plugin, const Score& score,
+RenderResult renderScore(Instrument& instrument, const Score& score,
                          const std::vector<ResolvedChange>& changes, const RenderSettings& settings,
                          const AudioSink& sink, const ProgressListener& progress) {
-    ProcessBuffers buffers(plugin.numInputs(), plugin.numOutputs(), settings.blockSize);
-    MidiEventList list(settings.eventCapacity);
+    const int32_t outputs = instrument.numOutputs();
+    std::vector<float> samples(static_cast<size_t>(outputs) * settings.blockSize);
+    std::vector<float*> buffers;
+    for (int32_t i = 0; i < outputs; ++i)
+        buffers.push_back(samples.data() + static_cast<size_t>(i) * settings.blockSize);
     const double rate = settings.sampleRate;
     const int64_t end = score.endFrame;
     const int64_t tailLimit = end + frameAt(settings.tailSeconds, rate);
@@ -74,24 +62,30 @@ RenderResult renderScore(PluginInstance& plugin, const Score& score,
 
     while (frame < (frame < end ? end : stopFrame())) {
         while (nextChange < changes.size() && changes[nextChange].frame <= frame) {
-            plugin.setParam(changes[nextChange].index, changes[nextChange].value);
+            instrument.setParam(changes[nextChange].index, changes[nextChange].value);
             ++nextChange;
         }
         int64_t blockEnd = std::min(frame + settings.blockSize, frame < end ? end : stopFrame());
         if (nextChange < changes.size()) blockEnd = std::min(blockEnd, changes[nextChange].frame);
-        blockEnd = collectEvents(score.events, nextEvent, frame, blockEnd, list);
+        blockEnd =
+            fitEvents(score.events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
         const auto frames = static_cast<int32_t>(blockEnd - frame);
+        size_t blockEvents = 0;
+        while (nextEvent + blockEvents < score.events.size() &&
+               score.events[nextEvent + blockEvents].frame < blockEnd)
+            ++blockEvents;
 
         const double seconds = static_cast<double>(frame) / rate;
         const TempoSegment& tempo = score.tempo.segmentAt(seconds);
-        plugin.host().setTransport({static_cast<double>(frame), score.tempo.beatsAt(seconds),
-                                    tempo.beatsPerMinute, tempo.timeSigNumerator,
-                                    tempo.timeSigDenominator, true});
-        if (!list.empty()) plugin.processEvents(list.vstEvents());
-        plugin.processReplacing(buffers.inputs(), buffers.outputs(), frames);
+        const Transport transport{static_cast<double>(frame), score.tempo.beatsAt(seconds),
+                                  tempo.beatsPerMinute,       tempo.timeSigNumerator,
+                                  tempo.timeSigDenominator,   true};
+        instrument.process(score.events.data() + nextEvent, blockEvents, frame, transport,
+                           buffers.data(), frames);
+        nextEvent += blockEvents;
 
-        const float* left = buffers.output(0);
-        const float* right = buffers.numOutputs() > 1 ? buffers.output(1) : left;
+        const float* left = buffers[0];
+        const float* right = outputs > 1 ? buffers[1] : left;
         for (int32_t i = 0; i < frames; ++i) {
             const float level = std::max(std::fabs(left[i]), std::fabs(right[i]));
             result.peak = std::max(result.peak, level);

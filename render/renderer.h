@@ -1,9 +1,9 @@
-// The render loop of quillo-render: feeds a Score to a plug-in block by block,
+// The render loop of quillo-render: feeds a Score to an instrument block by block,
 // each event at its exact frame through deltaFrames, and hands the stereo result
 // to a sink until the music and its tail are over.
 #pragma once
 
-#include "hosting/plugin_instance.h"
+#include "render/instrument.h"
 #include "render/score.h"
 
 #include <cstdint>
@@ -18,8 +18,6 @@ struct RenderSettings {
     double tailSeconds = 5.0;
     // The tail ends once the output has stayed below the silence level this long.
     double silenceSeconds = 0.25;
-    // Events sent with one block at most; a block with more is split.
-    size_t eventCapacity = 1024;
 };
 
 // Below -90 dBFS, half a step of 16-bit audio: silent for the tail's purposes.
@@ -45,11 +43,11 @@ struct ResolvedChange {
 
 // Looks every changed parameter up by name; names the plug-in does not have are
 // dropped when skipUnknown is set, otherwise they throw RenderError.
-std::vector<ResolvedChange> resolveParameters(hosting::PluginInstance& plugin, const Score& score,
+std::vector<ResolvedChange> resolveParameters(Instrument& instrument, const Score& score,
                                               bool skipUnknown);
 
-// The plug-in must be open, set to the settings' rate and block size and resumed.
-RenderResult renderScore(hosting::PluginInstance& plugin, const Score& score,
+// The instrument must be made for the settings' rate and block size, and started.
+RenderResult renderScore(Instrument& instrument, const Score& score,
                          const std::vector<ResolvedChange>& changes, const RenderSettings& settings,
                          const AudioSink& sink, const ProgressListener& progress = {});
 

@@ -1,6 +1,7 @@
 // The render loop against the probe plug-in: every event at its frame, block
 // sizes, parameter changes, the transport, the tail, and mono plug-ins.
 #include "render/renderer.h"
+#include "render/vst2_instrument.h"
 #include "tests/render/probe.h"
 
 #include <gtest/gtest.h>
@@ -25,14 +26,26 @@ struct Rendered {
     std::vector<float> right;
 };
 
-Rendered render(LoadedProbe& probe, const Score& score, RenderSettings settings,
+// Renders through the probe; the probe's log stays readable afterwards, and so
+// does the instrument, which probe.instrument keeps.
+struct Probe {
+    std::unique_ptr<Vst2Instrument> instrument;
+    ProbeLog* log;
+};
+
+Probe makeProbe(const std::string& variant = "synth", RenderSettings settings = {},
+                size_t eventCapacity = 1024) {
+    LoadedProbe probe = loadProbe(variant);
+    return {std::make_unique<Vst2Instrument>(std::move(probe.plugin), settings.sampleRate,
+                                             settings.blockSize, eventCapacity),
+            probe.log};
+}
+
+Rendered render(Probe& probe, const Score& score, RenderSettings settings,
                 std::vector<ResolvedChange> changes = {}) {
-    probe.plugin->open();
-    probe.plugin->setSampleRate(settings.sampleRate);
-    probe.plugin->setBlockSize(settings.blockSize);
-    probe.plugin->resume();
+    probe.instrument->start();
     Rendered out;
-    out.result = renderScore(*probe.plugin, score, changes, settings,
+    out.result = renderScore(*probe.instrument, score, changes, settings,
                              [&out](const float* left, const float* right, int32_t frames) {
                                  out.left.insert(out.left.end(), left, left + frames);
                                  out.right.insert(out.right.end(), right, right + frames);
@@ -50,7 +63,7 @@ Score noteScore(int64_t on, int64_t off) {
 } // namespace
 
 TEST(Renderer, SendsEachEventAtItsFrameBeforeTheBlockItBelongsTo) {
-    LoadedProbe probe = loadProbe();
+    Probe probe = makeProbe();
     Score score;
     for (int64_t frame : {0, 511, 512, 1000, 1023, 5000}) {
         score.events.push_back(midi(frame, 0xB0, 1, static_cast<uint8_t>(frame % 128)));
@@ -91,14 +104,13 @@ TEST(Renderer, SendsEachEventAtItsFrameBeforeTheBlockItBelongsTo) {
 }
 
 TEST(Renderer, SplitsBlocksAtParameterChangesAndWhenTheEventListIsFull) {
-    LoadedProbe probe = loadProbe();
+    RenderSettings settings;
+    settings.tailSeconds = 0;
+    Probe probe = makeProbe("synth", settings, 4);
     Score score;
     for (int64_t frame = 100; frame < 110; ++frame)
         score.events.push_back(midi(frame, 0xB0, 7, 1));
     score.endFrame = 2000;
-    RenderSettings settings;
-    settings.tailSeconds = 0;
-    settings.eventCapacity = 4;
     render(probe, score, settings, {{700, 0, 0.25f}, {1300, 0, 0.75f}});
 
     const ProbeLog& log = *probe.log;
@@ -106,14 +118,14 @@ TEST(Renderer, SplitsBlocksAtParameterChangesAndWhenTheEventListIsFull) {
     for (int64_t i = 0; i < 10; ++i)
         EXPECT_EQ(log.events[i].frame, 100 + i);
     EXPECT_EQ(log.levelChanges, (std::vector<int64_t>{700, 1300}));
-    EXPECT_FLOAT_EQ(probe.plugin->param(0), 0.75f);
+    EXPECT_FLOAT_EQ(probe.instrument->param(0), 0.75f);
 }
 
 TEST(Renderer, TheTailEndsAfterAQuarterSecondOfSilenceOrAtItsLimit) {
     RenderSettings settings; // 44100 Hz, tail up to 5 s
     const int64_t silence = 11025;
     {
-        LoadedProbe probe = loadProbe();
+        Probe probe = makeProbe();
         const Rendered out = render(probe, noteScore(300, 1000), settings);
         EXPECT_EQ(out.result.frames, 1000 + silence);
         EXPECT_EQ(out.left[299], 0.0f);
@@ -124,21 +136,21 @@ TEST(Renderer, TheTailEndsAfterAQuarterSecondOfSilenceOrAtItsLimit) {
         EXPECT_FLOAT_EQ(out.result.peak, 0.5f);
     }
     {
-        LoadedProbe probe = loadProbe();
-        probe.plugin->setParam(1, 0.1f); // rings 1 s after the note-off
+        Probe probe = makeProbe();
+        probe.instrument->setParam(1, 0.1f); // rings 1 s after the note-off
         const Rendered out = render(probe, noteScore(300, 1000), settings);
         EXPECT_EQ(out.result.frames, 1000 + 44100 + silence);
         EXPECT_EQ(out.left[1000 + 44099], 0.5f);
         EXPECT_EQ(out.left[1000 + 44100], 0.0f);
     }
     {
-        LoadedProbe probe = loadProbe();
-        probe.plugin->setParam(1, 1.0f); // rings 10 s: longer than the tail
+        Probe probe = makeProbe();
+        probe.instrument->setParam(1, 1.0f); // rings 10 s: longer than the tail
         const Rendered out = render(probe, noteScore(300, 1000), settings);
         EXPECT_EQ(out.result.frames, 1000 + 5 * 44100);
     }
     {
-        LoadedProbe probe = loadProbe();
+        Probe probe = makeProbe();
         settings.tailSeconds = 0;
         EXPECT_EQ(render(probe, noteScore(300, 1000), settings).result.frames, 1000);
     }
@@ -147,12 +159,12 @@ TEST(Renderer, TheTailEndsAfterAQuarterSecondOfSilenceOrAtItsLimit) {
 TEST(Renderer, DuplicatesAMonoOutputAndFeedsSilentInputs) {
     RenderSettings settings;
     settings.tailSeconds = 0;
-    LoadedProbe mono = loadProbe("mono");
+    Probe mono = makeProbe("mono");
     const Rendered out = render(mono, noteScore(10, 100), settings);
     EXPECT_EQ(out.left, out.right);
     EXPECT_EQ(out.left[50], 0.5f);
 
-    LoadedProbe withInputs = loadProbe("inputs");
+    Probe withInputs = makeProbe("inputs");
     EXPECT_EQ(render(withInputs, noteScore(10, 100), settings).result.frames, 100);
     EXPECT_TRUE(withInputs.log->inputsWereSilent);
 }
