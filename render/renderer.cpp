@@ -60,12 +60,18 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
         return std::min(tailLimit, std::max(end, lastAudible + 1 + silenceNeeded));
     };
 
-    while (frame < (frame < end ? end : stopFrame())) {
+    // The music lasts until its end and until every event has been sent: an event
+    // on the end frame itself still plays when the output is quiet by then.
+    auto inMusic = [&] { return frame < end || nextEvent < score.events.size(); };
+
+    while (inMusic() || frame < stopFrame()) {
         while (nextChange < changes.size() && changes[nextChange].frame <= frame) {
             instrument.setParam(changes[nextChange].index, changes[nextChange].value);
             ++nextChange;
         }
-        int64_t blockEnd = std::min(frame + settings.blockSize, frame < end ? end : stopFrame());
+        const int64_t limit = frame < end ? end : inMusic() ? frame + 1 : stopFrame();
+        int64_t blockEnd =
+            std::min<int64_t>(frame + settings.blockSize, std::max(limit, frame + 1));
         if (nextChange < changes.size()) blockEnd = std::min(blockEnd, changes[nextChange].frame);
         blockEnd =
             fitEvents(score.events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
@@ -92,7 +98,8 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
             if (level > kSilenceLevel) lastAudible = frame + i;
         }
         // A tail block may reach past the point where the silence became long enough.
-        const int64_t kept = frame >= end ? std::min<int64_t>(frames, stopFrame() - frame) : frames;
+        const int64_t kept =
+            frame >= end ? std::clamp<int64_t>(stopFrame() - frame, 1, frames) : frames;
         sink(left, right, static_cast<int32_t>(kept));
         frame += kept;
         if (progress) progress(frame, end);

@@ -152,8 +152,21 @@ TEST(Renderer, TheTailEndsAfterAQuarterSecondOfSilenceOrAtItsLimit) {
     {
         Probe probe = makeProbe();
         settings.tailSeconds = 0;
-        EXPECT_EQ(render(probe, noteScore(300, 1000), settings).result.frames, 1000);
+        // Without a tail the render still covers the frame of the last event.
+        EXPECT_EQ(render(probe, noteScore(300, 1000), settings).result.frames, 1001);
     }
+}
+
+TEST(Renderer, SendsTheEventsOnTheLastFrameWhenTheOutputIsAlreadyQuiet) {
+    RenderSettings settings;
+    Probe probe = makeProbe();
+    Score score;
+    score.events = {midi(1000, 0x90, 60, 100)};
+    score.endFrame = 1000;
+    const Rendered out = render(probe, score, settings);
+    ASSERT_EQ(probe.log->events.size(), 1u);
+    EXPECT_EQ(out.left[1000], 0.5f);
+    EXPECT_EQ(out.result.frames, 1000 + 5 * 44100); // it sounds on to the tail's limit
 }
 
 TEST(Renderer, DuplicatesAMonoOutputAndFeedsSilentInputs) {
@@ -165,6 +178,6 @@ TEST(Renderer, DuplicatesAMonoOutputAndFeedsSilentInputs) {
     EXPECT_EQ(out.left[50], 0.5f);
 
     Probe withInputs = makeProbe("inputs");
-    EXPECT_EQ(render(withInputs, noteScore(10, 100), settings).result.frames, 100);
+    EXPECT_EQ(render(withInputs, noteScore(10, 100), settings).result.frames, 101);
     EXPECT_TRUE(withInputs.log->inputsWereSilent);
 }
