@@ -133,6 +133,7 @@ int run(const Options& options) {
     RenderSettings settings;
     settings.sampleRate = options.sampleRate;
     settings.blockSize = options.blockSize;
+    settings.blocks = options.fixedBlocks ? BlockMode::FixedGrid : BlockMode::SplitAtEvents;
     settings.tailSeconds = options.tailSeconds;
 
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
@@ -167,10 +168,13 @@ int run(const Options& options) {
         if (taken > 0.0) std::snprintf(speed, sizeof speed, ", %.1fx real time", seconds / taken);
         // With the audio on standard output, the summary goes to stderr.
         std::fprintf(target->isStream() && options.output == "-" ? stderr : stdout,
-                     "%s: %s of audio (%lld frames, %d Hz, %s), peak %s, rendered in %.2f s%s\n",
+                     "%s: %s of audio (%lld frames, %d Hz, %s), peak %s, %s %d, rendered in "
+                     "%.2f s%s\n",
                      target->name().c_str(), formatDuration(seconds).c_str(),
                      static_cast<long long>(result.frames), options.sampleRate,
-                     formatLabel(options.format).c_str(), peak, taken, speed);
+                     formatLabel(options.format).c_str(), peak,
+                     options.fixedBlocks ? "fixed blocks of" : "blocks split at events, up to",
+                     options.blockSize, taken, speed);
     }
     return 0;
 }

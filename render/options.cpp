@@ -86,7 +86,10 @@ Plug-in:
       --plugin PATH     VST 2 instrument (default: quillo.so beside this program,
                         then ../lib/vst, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)
       --rate HZ         sample rate (default 44100)
-      --block N         frames per processing block (default 512)
+      --block N         largest processing block in frames (default 512); blocks
+                        are split at every event, so each acts at its own frame
+      --fixed-blocks    blocks of exactly --block frames, events inside them,
+                        as a DAW plays
       --program N       select program N before rendering
       --param NAME=VALUE, --param INDEX=VALUE
                         set a parameter (normalised 0..1; names in any case;
@@ -156,6 +159,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 throw RenderError("--tail: '" + text + "' is not a number of seconds (0 to 3600)");
             }
             options.tailSeconds = seconds;
+        } else if (argument == "--fixed-blocks") {
+            noValue();
+            options.fixedBlocks = true;
         } else if (argument == "--demo") {
             noValue();
             options.demo = true;

@@ -25,6 +25,7 @@ struct Options {
     std::string plugin; // empty: look for quillo.so
     int32_t sampleRate = 44100;
     int32_t blockSize = 512;
+    bool fixedBlocks = false;
     std::optional<int32_t> program;
     std::vector<ParameterSetting> parameters;
     double tailSeconds = 5.0;

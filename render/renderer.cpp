@@ -53,6 +53,7 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
     RenderResult result;
     int64_t frame = 0;
     int64_t lastAudible = -1; // last frame above the silence level
+    int64_t lastEventFrame = -1;
     size_t nextEvent = 0;
     size_t nextChange = 0;
     // The tail stops once the output has been silent long enough.
@@ -69,10 +70,21 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
             instrument.setParam(changes[nextChange].index, changes[nextChange].value);
             ++nextChange;
         }
-        const int64_t limit = frame < end ? end : inMusic() ? frame + 1 : stopFrame();
-        int64_t blockEnd =
-            std::min<int64_t>(frame + settings.blockSize, std::max(limit, frame + 1));
-        if (nextChange < changes.size()) blockEnd = std::min(blockEnd, changes[nextChange].frame);
+        int64_t blockEnd = frame + settings.blockSize;
+        if (settings.blocks == BlockMode::SplitAtEvents) {
+            // Up to the end of the music, then on through the tail.
+            blockEnd = std::min(blockEnd, frame < end ? end : inMusic() ? frame + 1 : stopFrame());
+            if (nextChange < changes.size()) {
+                blockEnd = std::min(blockEnd, changes[nextChange].frame);
+            }
+            // The events of this frame go with this block; the next one starts the next.
+            size_t after = nextEvent;
+            while (after < score.events.size() && score.events[after].frame <= frame)
+                ++after;
+            if (after < score.events.size()) {
+                blockEnd = std::min(blockEnd, score.events[after].frame);
+            }
+        }
         blockEnd =
             fitEvents(score.events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
         const auto frames = static_cast<int32_t>(blockEnd - frame);
@@ -97,9 +109,10 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
             result.peak = std::max(result.peak, level);
             if (level > kSilenceLevel) lastAudible = frame + i;
         }
-        // A tail block may reach past the point where the silence became long enough.
-        const int64_t kept =
-            frame >= end ? std::clamp<int64_t>(stopFrame() - frame, 1, frames) : frames;
+        // A block may reach past the point where the silence became long enough;
+        // the frames of the music and of every event sent are kept all the same.
+        if (blockEvents > 0) lastEventFrame = score.events[nextEvent - 1].frame;
+        const int64_t kept = std::min(blockEnd, std::max(stopFrame(), lastEventFrame + 1)) - frame;
         sink(left, right, static_cast<int32_t>(kept));
         frame += kept;
         if (progress) progress(frame, end);

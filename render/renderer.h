@@ -1,6 +1,6 @@
 // The render loop of quillo-render: feeds a Score to an instrument block by block,
-// each event at its exact frame through deltaFrames, and hands the stereo result
-// to a sink until the music and its tail are over.
+// each event at its exact frame, and hands the stereo result to a sink until the
+// music and its tail are over.
 #pragma once
 
 #include "render/instrument.h"
@@ -11,9 +11,22 @@
 
 namespace quillo::render {
 
+// How the render is cut into blocks.
+enum class BlockMode {
+    // A block ends where the next event or parameter change lies, so that each
+    // acts at its own frame whatever the instrument does with events inside a
+    // block; blockSize is the largest block.
+    SplitAtEvents,
+    // Blocks of exactly blockSize frames, events inside them at their offsets
+    // and parameter changes at the first block start from their frame on, as a
+    // DAW plays.
+    FixedGrid,
+};
+
 struct RenderSettings {
     double sampleRate = 44100.0;
     int32_t blockSize = 512;
+    BlockMode blocks = BlockMode::SplitAtEvents;
     // Longest time rendered after the end of the music.
     double tailSeconds = 5.0;
     // The tail ends once the output has stayed below the silence level this long.

@@ -127,6 +127,10 @@ void askTheHost(Probe* probe) {
             if (inputs[c][i] != 0.0f) log.inputsWereSilent = false;
         }
     }
+#ifdef PROBE_EVENTS_AT_BLOCK_START
+    for (ProbeEvent& event : probe->pending) // as if every event came at the block's start
+        event.deltaFrames = 0;
+#endif
     size_t next = 0;
     for (int32_t i = 0; i < frames; ++i) {
         for (; next < probe->pending.size() && probe->pending[next].deltaFrames <= i; ++next) {

@@ -62,43 +62,50 @@ Score noteScore(int64_t on, int64_t off) {
 
 } // namespace
 
-TEST(Renderer, SendsEachEventAtItsFrameBeforeTheBlockItBelongsTo) {
-    Probe probe = makeProbe();
-    Score score;
-    for (int64_t frame : {0, 511, 512, 1000, 1023, 5000}) {
-        score.events.push_back(midi(frame, 0xB0, 1, static_cast<uint8_t>(frame % 128)));
-    }
-    score.endFrame = 6000;
-    TempoSegment tempo;
-    tempo.beatsPerMinute = 90;
-    score.tempo = TempoMap({tempo});
-    RenderSettings settings;
-    settings.tailSeconds = 0;
-    const Rendered out = render(probe, score, settings);
-    EXPECT_EQ(out.result.frames, 6000);
+TEST(Renderer, SendsEachEventAtItsFrameInBlocksSplitAtEventsOrOnAFixedGrid) {
+    for (BlockMode mode : {BlockMode::SplitAtEvents, BlockMode::FixedGrid}) {
+        SCOPED_TRACE(mode == BlockMode::FixedGrid ? "fixed grid" : "split at events");
+        Probe probe = makeProbe();
+        Score score;
+        for (int64_t frame : {0, 511, 512, 1000, 1000, 1023, 5000}) {
+            score.events.push_back(midi(frame, 0xB0, 1, static_cast<uint8_t>(frame % 128)));
+        }
+        score.endFrame = 6000;
+        TempoSegment tempo;
+        tempo.beatsPerMinute = 90;
+        score.tempo = TempoMap({tempo});
+        RenderSettings settings;
+        settings.tailSeconds = 0;
+        settings.blocks = mode;
+        const Rendered out = render(probe, score, settings);
+        EXPECT_EQ(out.result.frames, 6000);
 
-    const ProbeLog& log = *probe.log;
-    ASSERT_EQ(log.events.size(), score.events.size());
-    for (size_t i = 0; i < score.events.size(); ++i) {
-        EXPECT_EQ(log.events[i].frame, score.events[i].frame);
-        EXPECT_EQ(log.events[i].bytes[2], score.events[i].bytes[2]);
-    }
-    int64_t start = 0;
-    for (size_t block = 0; block < log.blockFrames.size(); ++block) {
-        EXPECT_LE(log.blockFrames[block], 512);
-        EXPECT_DOUBLE_EQ(log.blockTimes[block].samplePos, static_cast<double>(start));
-        start += log.blockFrames[block];
-    }
-    EXPECT_DOUBLE_EQ(log.blockTimes[0].tempo, 90.0);
-    EXPECT_DOUBLE_EQ(log.blockTimes[0].sampleRate, 44100.0);
-    EXPECT_DOUBLE_EQ(log.blockTimes[2].ppqPos, 1024 / 44100.0 * 1.5);
-    EXPECT_TRUE(log.blockTimes[0].flags & kVstTempoValid);
-    EXPECT_TRUE(log.blockTimes[0].flags & kVstTransportPlaying);
-    // Every processEvents comes right before the processReplacing of its block.
-    for (size_t i = 0; i < log.calls.size(); ++i) {
-        if (log.calls[i] == effProcessEvents) {
-            ASSERT_LT(i + 1, log.calls.size());
-            EXPECT_EQ(log.calls[i + 1], kProbeProcessCall);
+        const ProbeLog& log = *probe.log;
+        ASSERT_EQ(log.events.size(), score.events.size());
+        for (size_t i = 0; i < score.events.size(); ++i) {
+            EXPECT_EQ(log.events[i].frame, score.events[i].frame);
+            EXPECT_EQ(log.events[i].bytes[2], score.events[i].bytes[2]);
+            // Split blocks start at the events; a fixed grid carries them inside.
+            if (mode == BlockMode::SplitAtEvents) EXPECT_EQ(log.events[i].deltaFrames, 0);
+        }
+        int64_t start = 0;
+        for (size_t block = 0; block < log.blockFrames.size(); ++block) {
+            EXPECT_LE(log.blockFrames[block], 512);
+            if (mode == BlockMode::FixedGrid) EXPECT_EQ(start % 512, 0);
+            EXPECT_DOUBLE_EQ(log.blockTimes[block].samplePos, static_cast<double>(start));
+            EXPECT_DOUBLE_EQ(log.blockTimes[block].ppqPos, start / 44100.0 * 1.5);
+            start += log.blockFrames[block];
+        }
+        EXPECT_DOUBLE_EQ(log.blockTimes[0].tempo, 90.0);
+        EXPECT_DOUBLE_EQ(log.blockTimes[0].sampleRate, 44100.0);
+        EXPECT_TRUE(log.blockTimes[0].flags & kVstTempoValid);
+        EXPECT_TRUE(log.blockTimes[0].flags & kVstTransportPlaying);
+        // Every processEvents comes right before the processReplacing of its block.
+        for (size_t i = 0; i < log.calls.size(); ++i) {
+            if (log.calls[i] == effProcessEvents) {
+                ASSERT_LT(i + 1, log.calls.size());
+                EXPECT_EQ(log.calls[i + 1], kProbeProcessCall);
+            }
         }
     }
 }
