@@ -15,8 +15,7 @@
 #include "hosting/plugin_instance.h"
 #include "hosting/plugin_library.h"
 #include "hosting/process_buffers.h"
-
-#include <smf.h>
+#include "render/midi_file.h"
 
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
@@ -136,21 +135,22 @@ Options parse(int argc, char** argv) {
 
 // Every channel message of every track, at its frame; also the file's length.
 std::vector<Event> loadEvents(const std::string& path, double rate, double& seconds) {
-    smf_t* smf = smf_load(path.c_str());
-    if (!smf) fail(path + ": not a readable MIDI file");
+    quillo::render::Score score;
+    try {
+        score = quillo::render::placeEvents(quillo::render::readMidiFile(path),
+                                            static_cast<int32_t>(rate));
+    } catch (const std::exception& error) {
+        fail(error.what());
+    }
     std::vector<Event> events;
-    while (smf_event_t* e = smf_get_next_event(smf)) {
-        if (e->midi_buffer_length < 1 || e->midi_buffer_length > 3) continue;
-        const uint8_t status = e->midi_buffer[0];
-        if (status < 0x80 || status >= 0xF0) continue;
+    for (const quillo::render::TimedMidiEvent& e : score.events) {
         Event event{};
-        event.frame = static_cast<int64_t>(std::llround(e->time_seconds * rate));
-        event.length = static_cast<size_t>(e->midi_buffer_length);
-        std::copy(e->midi_buffer, e->midi_buffer + event.length, event.bytes);
+        event.frame = e.frame;
+        event.length = e.length;
+        std::copy(e.bytes, e.bytes + e.length, event.bytes);
         events.push_back(event);
     }
-    seconds = smf_get_length_seconds(smf);
-    smf_delete(smf);
+    seconds = static_cast<double>(score.fileEndFrame) / rate;
     return events;
 }
 

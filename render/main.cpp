@@ -120,8 +120,15 @@ int run(const Options& options) {
         std::filesystem::equivalent(options.output, options.midiFile, sameFileError)) {
         throw RenderError(options.output + ": the output would overwrite the MIDI file");
     }
-    const Score score = options.demo ? demoScore(options.sampleRate)
-                                     : loadMidiFile(options.midiFile, options.sampleRate);
+    Score score;
+    if (options.demo) {
+        score = demoScore(options.sampleRate);
+    } else {
+        const MidiFile file = readMidiFile(options.midiFile);
+        for (const std::string& warning : file.warnings)
+            std::cerr << "quillo-render: warning: " << options.midiFile << ": " << warning << "\n";
+        score = placeEvents(file, options.sampleRate);
+    }
     auto target = OutputTarget::open(options.output, needsSeeking(options.format.type));
     AudioFileWriter writer(*target, options.sampleRate, options.format);
     auto plugin = library->instantiate(options.sampleRate, options.blockSize);

@@ -46,6 +46,7 @@ struct Score {
     std::vector<TimedMidiEvent> events;      // sorted by frame
     std::vector<ParameterChange> parameters; // sorted by frame
     int64_t endFrame = 0;                    // where the music ends and the tail begins
+    int64_t fileEndFrame = 0;                // where a MIDI file's tracks end, for reports
     TempoMap tempo;
 };
 

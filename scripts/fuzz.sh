@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"fuzz_events fuzz_dispatcher fuzz_parameters fuzz_lv2_run fuzz_preset_files"}
+targets=${FUZZ_TARGETS:-"fuzz_events fuzz_dispatcher fuzz_parameters fuzz_lv2_run fuzz_preset_files fuzz_midi_file"}
 build=${FUZZ_BUILD:-build-fuzz}
 corpus=${FUZZ_CORPUS:-fuzz-corpus}
 
@@ -23,10 +23,15 @@ CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" -j "${JOBS:-2}" --target $targets
 
 # A few hand-made seeds: a note-on with a block after it, controller 126, a
-# program change; the fuzzer grows the rest.
+# program change; for the MIDI file reader, the MIDI files the repository ships.
+# The fuzzer grows the rest.
 seed() {
-    local dir=$1
+    local dir=$1 target=$2
     [ -n "$(ls -A "$dir" 2>/dev/null)" ] && return 0
+    if [ "$target" = fuzz_midi_file ]; then
+        cp bench/phrase.mid examples/*.mid "$dir/" 2>/dev/null || cp bench/phrase.mid "$dir/"
+        return 0
+    fi
     printf '\x01\x00\x00\x00\x90\x3c\x64\x00\x00\x00\x10\x00\x02' >"$dir/note-on"
     printf '\x02\x00\x00\x00\x90\x3c\x64\x00\x00\x00\x00\x00\xb0\x7e\x00\x00\x00\x00\x40' >"$dir/cc126"
     printf '\x05\x00\x03\x00\x07\x00\x10\x00' >"$dir/program"
@@ -36,11 +41,13 @@ status=0
 for target in $targets; do
     echo "== $target: $seconds s"
     mkdir -p "$corpus/$target"
-    seed "$corpus/$target"
+    seed "$corpus/$target" "$target"
     if compgen -G "fuzz/regressions/$target/*" >/dev/null; then
         "$build/$target" fuzz/regressions/$target/* || status=1
     fi
-    "$build/$target" -max_total_time="$seconds" -max_len=1024 -timeout=10 -rss_limit_mb=2048 \
+    max_len=1024
+    [ "$target" = fuzz_midi_file ] && max_len=4096
+    "$build/$target" -max_total_time="$seconds" -max_len=$max_len -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$corpus/$target-" "$corpus/$target" || status=1
 done
 exit $status

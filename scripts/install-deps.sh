@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config make
     libgtest-dev libbenchmark-dev
-    libsmf-dev libsndfile1-dev
+    libsndfile1-dev
     lv2-dev liblilv-dev lilv-utils sordi serdi sox
     jackd2 libjack-jackd2-dev
     clang libclang-rt-14-dev valgrind

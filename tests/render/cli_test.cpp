@@ -311,18 +311,12 @@ TEST_F(RenderCli, DemoRendersItsOwnPhrase) {
     EXPECT_GT(peakOf(wav), 0.05f);
 }
 
-TEST_F(RenderCli, RefusesBadMidiFiles) {
+TEST_F(RenderCli, RefusesBadMidiFilesAndWarnsAboutFlawedOnes) {
     const Bytes good = file(0, 480, {track({{0, {0x90, 60, 100}}, {480, {0x80, 60, 0}}})});
     const std::string garbage = path("garbage.mid");
     std::ofstream(garbage) << "MThe quick brown fox\n";
     const std::string truncated = path("truncated.mid");
     save(truncated, Bytes(good.begin(), good.end() - 4));
-    const std::string noEnd = path("noend.mid");
-    Bytes noEndBytes = good;
-    noEndBytes[noEndBytes.size() - 2] = 0x75;
-    save(noEnd, noEndBytes);
-    const std::string type2 = path("type2.mid");
-    save(type2, file(2, 480, {track({})}));
 
     const std::string probe = "--plugin=" + kProbe;
     auto refused = [&](const std::string& midi, const std::string& problem) {
@@ -331,15 +325,25 @@ TEST_F(RenderCli, RefusesBadMidiFiles) {
     refused(path("missing.mid"), "No such file or directory");
     refused(dir_.string(), "is a directory");
     refused(garbage, "not a Standard MIDI File");
-    refused(truncated, "malformed MIDI file");
-    refused(noEnd, "malformed MIDI file");
-    refused(type2, "MIDI file of type 2");
+    refused(truncated, "malformed MIDI file: track 1 is cut short");
     if (geteuid() != 0) { // root reads anything
         const std::string locked = path("locked.mid");
         save(locked, good);
         fs::permissions(locked, fs::perms::none);
         refused(locked, "Permission denied");
     }
+
+    // A track without its End of Track event plays, with a warning.
+    const std::string noEnd = path("noend.mid");
+    Bytes noEndBytes = good;
+    noEndBytes.resize(noEndBytes.size() - 4);
+    noEndBytes[21] -= 4;
+    save(noEnd, noEndBytes);
+    const RunResult result = run({probe, "-q", "-o", path("out.wav"), noEnd});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "quillo-render: warning: " + noEnd +
+                              ": track 1 has no End of Track event; it ends with its last event\n");
+    EXPECT_EQ(readWav(path("out.wav")).at(100), 0.5f);
 }
 
 TEST_F(RenderCli, RefusesLibrariesThatAreNotInstruments) {
