@@ -127,7 +127,21 @@ int run(const Options& options) {
         const MidiFile file = readMidiFile(options.midiFile);
         for (const std::string& warning : file.warnings)
             std::cerr << "quillo-render: warning: " << options.midiFile << ": " << warning << "\n";
-        score = placeEvents(file, options.sampleRate);
+        EventSelection selection;
+        if (!options.channels.empty()) {
+            selection.channels = 0;
+            for (int channel : options.channels)
+                selection.channels |= static_cast<uint16_t>(1u << (channel - 1));
+        }
+        for (int track : options.tracks) {
+            if (track > static_cast<int>(file.tracks.size())) {
+                throw RenderError(options.midiFile + ": --track " + std::to_string(track) +
+                                  ": the file has " + std::to_string(file.tracks.size()) +
+                                  (file.tracks.size() == 1 ? " track" : " tracks"));
+            }
+        }
+        selection.tracks = options.tracks;
+        score = placeEvents(file, options.sampleRate, selection);
     }
     auto target = OutputTarget::open(options.output, needsSeeking(options.format.type));
     AudioFileWriter writer(*target, options.sampleRate, options.format);
@@ -142,6 +156,8 @@ int run(const Options& options) {
     settings.blockSize = options.blockSize;
     settings.blocks = options.fixedBlocks ? BlockMode::FixedGrid : BlockMode::SplitAtEvents;
     settings.tailSeconds = options.tailSeconds;
+    if (options.lengthSeconds)
+        settings.lengthFrames = frameAt(*options.lengthSeconds, options.sampleRate);
 
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     std::optional<ProgressBar> bar;
@@ -163,6 +179,13 @@ int run(const Options& options) {
     const double taken = std::chrono::duration<double>(Clock::now() - started).count();
     bar.reset();
 
+    if (result.end == RenderEnd::TailLimit) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "still sounding when the %g s tail ran out (a longer --tail lets it end)",
+                      options.tailSeconds);
+        std::cerr << "quillo-render: warning: " << target->name() << ": " << text << "\n";
+    }
     if (!options.quiet) {
         const double seconds = static_cast<double>(result.frames) / options.sampleRate;
         char peak[32];

@@ -436,9 +436,10 @@ Score placeEvents(const MidiFile& file, int32_t sampleRate, const EventSelection
         event.length = p.event.length;
         score.events.push_back(event);
     }
+    // The music ends with its last event sent, not at a tempo change or End of
+    // Track that may sit long after it; the tail follows from there.
+    score.endFrame = score.events.empty() ? 0 : score.events.back().frame;
     score.fileEndFrame = exactFrame(fileEnd, unitsPerSecond, sampleRate);
-    score.endFrame = score.fileEndFrame;
-    if (!score.events.empty()) score.endFrame = std::max(score.endFrame, score.events.back().frame);
 
     // Beats for the transport, counted on from each segment's tempo.
     for (size_t i = 1; i < tempoSegments.size(); ++i) {

@@ -41,6 +41,33 @@ int32_t positiveInteger(const std::string& option, const std::string& text, int3
     return static_cast<int32_t>(value);
 }
 
+// "1,3,5-8": whole numbers and ranges from lowest to highest.
+std::vector<int> parseNumberList(const std::string& option, const std::string& text, int lowest,
+                                 int highest) {
+    std::vector<int> numbers;
+    size_t start = 0;
+    auto refuse = [&] {
+        return RenderError(option + ": '" + text + "' is not a list of numbers from " +
+                           std::to_string(lowest) + " to " + std::to_string(highest) +
+                           " (such as 1,3,5-8)");
+    };
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        const size_t dash = item.find('-', 1);
+        long long first = 0;
+        long long last = 0;
+        if (!parseInteger(item.substr(0, dash), first)) throw refuse();
+        last = first;
+        if (dash != std::string::npos && !parseInteger(item.substr(dash + 1), last)) throw refuse();
+        if (first < lowest || last > highest || first > last) throw refuse();
+        for (long long n = first; n <= last; ++n)
+            numbers.push_back(static_cast<int>(n));
+        start = comma + 1;
+    }
+    return numbers;
+}
+
 ParameterSetting parseParameter(const std::string& text) {
     const size_t equals = text.rfind('=');
     if (equals == std::string::npos || equals == 0) {
@@ -96,6 +123,12 @@ Plug-in:
                         repeatable; applied after --program)
       --tail SECONDS    longest time rendered after the last event, stopping
                         early once the output is silent (default 5)
+      --length SECONDS  render exactly this long, whatever the music and tail
+MIDI:
+      --channel LIST    send only these channels (1 to 16, such as 1,3-4;
+                        repeatable)
+      --track LIST      send only these tracks (from 1, as sequencers number
+                        them; repeatable)
 Other modes:
       --demo            render a built-in phrase instead of a MIDI file
       --list-params     print every parameter's index, name, value and text
@@ -159,6 +192,20 @@ Options parseOptions(const std::vector<std::string>& arguments) {
                 throw RenderError("--tail: '" + text + "' is not a number of seconds (0 to 3600)");
             }
             options.tailSeconds = seconds;
+        } else if (argument == "--length") {
+            const std::string text = value();
+            double seconds = 0.0;
+            if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > 86400.0) {
+                throw RenderError("--length: '" + text +
+                                  "' is not a number of seconds (0 to 86400)");
+            }
+            options.lengthSeconds = seconds;
+        } else if (argument == "--channel") {
+            for (int channel : parseNumberList("--channel", value(), 1, 16))
+                options.channels.push_back(channel);
+        } else if (argument == "--track") {
+            for (int track : parseNumberList("--track", value(), 1, 65535))
+                options.tracks.push_back(track);
         } else if (argument == "--fixed-blocks") {
             noValue();
             options.fixedBlocks = true;

@@ -29,6 +29,9 @@ struct Options {
     std::optional<int32_t> program;
     std::vector<ParameterSetting> parameters;
     double tailSeconds = 5.0;
+    std::optional<double> lengthSeconds;
+    std::vector<int> channels; // 1 to 16; empty: all
+    std::vector<int> tracks;   // from 1; empty: all
     bool demo = false;
     bool listParams = false;
     bool info = false;

@@ -46,9 +46,19 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
     for (int32_t i = 0; i < outputs; ++i)
         buffers.push_back(samples.data() + static_cast<size_t>(i) * settings.blockSize);
     const double rate = settings.sampleRate;
-    const int64_t end = score.endFrame;
+    const std::optional<int64_t> length = settings.lengthFrames;
+    const int64_t end = length ? *length : score.endFrame;
     const int64_t tailLimit = end + frameAt(settings.tailSeconds, rate);
     const int64_t silenceNeeded = frameAt(settings.silenceSeconds, rate);
+    const std::vector<TimedMidiEvent>& events = score.events;
+    // A set length sends only the events before it.
+    const size_t eventCount =
+        length ? static_cast<size_t>(std::lower_bound(events.begin(), events.end(), *length,
+                                                      [](const TimedMidiEvent& e, int64_t f) {
+                                                          return e.frame < f;
+                                                      }) -
+                                     events.begin())
+               : events.size();
 
     RenderResult result;
     int64_t frame = 0;
@@ -58,12 +68,12 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
     size_t nextChange = 0;
     // The tail stops once the output has been silent long enough.
     auto stopFrame = [&] {
+        if (length) return *length;
         return std::min(tailLimit, std::max(end, lastAudible + 1 + silenceNeeded));
     };
-
     // The music lasts until its end and until every event has been sent: an event
     // on the end frame itself still plays when the output is quiet by then.
-    auto inMusic = [&] { return frame < end || nextEvent < score.events.size(); };
+    auto inMusic = [&] { return frame < end || nextEvent < eventCount; };
 
     while (inMusic() || frame < stopFrame()) {
         while (nextChange < changes.size() && changes[nextChange].frame <= frame) {
@@ -79,18 +89,16 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
             }
             // The events of this frame go with this block; the next one starts the next.
             size_t after = nextEvent;
-            while (after < score.events.size() && score.events[after].frame <= frame)
+            while (after < eventCount && events[after].frame <= frame)
                 ++after;
-            if (after < score.events.size()) {
-                blockEnd = std::min(blockEnd, score.events[after].frame);
-            }
+            if (after < eventCount) blockEnd = std::min(blockEnd, events[after].frame);
         }
-        blockEnd =
-            fitEvents(score.events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
+        if (length) blockEnd = std::min(blockEnd, *length);
+        blockEnd = fitEvents(events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
         const auto frames = static_cast<int32_t>(blockEnd - frame);
         size_t blockEvents = 0;
-        while (nextEvent + blockEvents < score.events.size() &&
-               score.events[nextEvent + blockEvents].frame < blockEnd)
+        while (nextEvent + blockEvents < eventCount &&
+               events[nextEvent + blockEvents].frame < blockEnd)
             ++blockEvents;
 
         const double seconds = static_cast<double>(frame) / rate;
@@ -98,8 +106,8 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
         const Transport transport{static_cast<double>(frame), score.tempo.beatsAt(seconds),
                                   tempo.beatsPerMinute,       tempo.timeSigNumerator,
                                   tempo.timeSigDenominator,   true};
-        instrument.process(score.events.data() + nextEvent, blockEvents, frame, transport,
-                           buffers.data(), frames);
+        instrument.process(events.data() + nextEvent, blockEvents, frame, transport, buffers.data(),
+                           frames);
         nextEvent += blockEvents;
 
         const float* left = buffers[0];
@@ -111,13 +119,19 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
         }
         // A block may reach past the point where the silence became long enough;
         // the frames of the music and of every event sent are kept all the same.
-        if (blockEvents > 0) lastEventFrame = score.events[nextEvent - 1].frame;
+        if (blockEvents > 0) lastEventFrame = events[nextEvent - 1].frame;
         const int64_t kept = std::min(blockEnd, std::max(stopFrame(), lastEventFrame + 1)) - frame;
         sink(left, right, static_cast<int32_t>(kept));
         frame += kept;
         if (progress) progress(frame, end);
     }
     result.frames = frame;
+    result.eventsSent = nextEvent;
+    if (length) {
+        result.end = RenderEnd::Length;
+    } else if (lastAudible + 1 + silenceNeeded > tailLimit && lastAudible >= end) {
+        result.end = RenderEnd::TailLimit;
+    }
     return result;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace quillo::render {
 
@@ -31,14 +32,26 @@ struct RenderSettings {
     double tailSeconds = 5.0;
     // The tail ends once the output has stayed below the silence level this long.
     double silenceSeconds = 0.25;
+    // Renders exactly this many frames instead, sending only the events before
+    // the end.
+    std::optional<int64_t> lengthFrames;
 };
 
 // Below -90 dBFS, half a step of 16-bit audio: silent for the tail's purposes.
 constexpr float kSilenceLevel = 3.1622776e-5f;
 
+// Why a render ended.
+enum class RenderEnd {
+    Silence,   // the tail fell silent
+    TailLimit, // the tail reached its longest time while still sounding
+    Length,    // the length was set
+};
+
 struct RenderResult {
     int64_t frames = 0;
     float peak = 0.0f; // largest absolute sample, both channels
+    RenderEnd end = RenderEnd::Silence;
+    size_t eventsSent = 0;
 };
 
 // Receives each block of stereo output as it is rendered.
