@@ -65,4 +65,10 @@ class InstrumentLibrary {
 // Index of the parameter whose name matches without regard to case, or -1.
 int32_t findParam(Instrument& instrument, const std::string& name);
 
+// A value from 0 to 1 at which the parameter shows the text (without regard to
+// case, with or without its unit): the middle of the first stretch of values
+// showing it, found by trying the whole range. The parameter keeps its value.
+// Throws RenderError naming the texts it does show.
+float valueShowing(Instrument& instrument, int32_t index, const std::string& text);
+
 } // namespace quillo::render

@@ -14,14 +14,18 @@ namespace quillo::render {
 struct ParameterSetting {
     std::string name; // empty when given by index
     int32_t index = -1;
-    float value = 0.0f;
-    std::string text; // as written, for messages
+    std::optional<float> value; // a normalised value from 0 to 1
+    std::string valueText;      // otherwise the text the plug-in shows for the value
+    std::string text;           // as written, for messages
 };
 
 struct Options {
-    std::string midiFile;
-    std::string output;
-    AudioFormat format;
+    std::vector<std::string> midiFiles; // "-" for standard input
+    std::string output;                 // "-" for standard output
+    std::string outputDirectory;
+    std::optional<FileType> fileType;
+    std::optional<Encoding> encoding;
+    bool mono = false;
     std::string plugin; // empty: look for quillo.so
     int32_t sampleRate = 44100;
     int32_t blockSize = 512;
@@ -32,19 +36,31 @@ struct Options {
     std::optional<double> lengthSeconds;
     std::vector<int> channels; // 1 to 16; empty: all
     std::vector<int> tracks;   // from 1; empty: all
+    std::optional<double> gainDb;
+    std::optional<double> normalizeDbfs;
     bool demo = false;
     bool listParams = false;
+    bool listPrograms = false;
     bool info = false;
     bool quiet = false;
+    bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
-// Throws RenderError with a one-line message for anything it cannot accept.
+// Throws UsageError with a one-line message for anything it cannot accept.
 Options parseOptions(const std::vector<std::string>& arguments);
 
 std::string usage();
 
-// The default output name: the MIDI file's name with ".wav".
-std::string defaultOutputFor(const std::string& midiFile);
+// The output for a MIDI file: its name with the type's extension, in the output
+// directory when one is given.
+std::string defaultOutputFor(const std::string& midiFile, FileType type,
+                             const std::string& outputDirectory = {});
+
+// The file's format: the chosen type, else the one the output's extension names,
+// else WAV; the chosen encoding, else the type's usual one. Throws UsageError
+// when the type cannot hold the encoding.
+AudioFormat resolveFormat(const Options& options, const std::string& output);
 
 } // namespace quillo::render

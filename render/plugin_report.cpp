@@ -119,4 +119,12 @@ void printParameters(Instrument& plugin, std::ostream& out) {
     }
 }
 
+void printPrograms(Instrument& instrument, std::ostream& out) {
+    out << "Program  Name\n";
+    for (int32_t program = 0; program < instrument.numPrograms(); ++program) {
+        out << std::right << std::setw(7) << program << "  " << instrument.programName(program)
+            << "\n";
+    }
+}
+
 } // namespace quillo::render

@@ -15,6 +15,9 @@ void printInfo(hosting::PluginInstance& plugin, std::ostream& out);
 // Every parameter as a generic control view shows it: index, name, value, text.
 void printParameters(Instrument& instrument, std::ostream& out);
 
+// Every program's number and name.
+void printPrograms(Instrument& instrument, std::ostream& out);
+
 // The unique id as four characters, non-printable bytes as '.'.
 std::string fourCharacters(int32_t code);
 

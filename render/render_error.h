@@ -12,4 +12,10 @@ class RenderError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A command line that cannot be followed (exit status 2 rather than 1).
+class UsageError : public RenderError {
+  public:
+    using RenderError::RenderError;
+};
+
 } // namespace quillo::render

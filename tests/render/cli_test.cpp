@@ -43,7 +43,7 @@ struct Wav {
     float at(int64_t frame, int channel = 0) const { return samples[frame * channels + channel]; }
 };
 
-std::string quoted(const std::string& text) {
+std::string shellWord(const std::string& text) {
     std::string out = "'";
     for (char c : text)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -84,9 +84,9 @@ class RenderCli : public testing::Test {
             std::find(arguments.begin(), arguments.end(), kAmsynth) != arguments.end();
         std::string command =
             amsynth ? "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" " : "";
-        command += quoted(QUILLO_RENDER);
+        command += shellWord(QUILLO_RENDER);
         for (const std::string& argument : arguments)
-            command += " " + quoted(argument);
+            command += " " + shellWord(argument);
         return command;
     }
 
@@ -96,9 +96,9 @@ class RenderCli : public testing::Test {
 
     // A shell command in the test directory, its stdout and stderr caught.
     RunResult runShell(const std::string& shellCommand) const {
-        const std::string command = "cd " + quoted(dir_.string()) + " && { " + shellCommand +
-                                    "; } >" + quoted(path("stdout.txt")) + " 2>" +
-                                    quoted(path("stderr.txt"));
+        const std::string command = "cd " + shellWord(dir_.string()) + " && { " + shellCommand +
+                                    "; } >" + shellWord(path("stdout.txt")) + " 2>" +
+                                    shellWord(path("stderr.txt"));
         const int status = std::system(command.c_str());
         RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(path("stdout.txt")),
                          slurp(path("stderr.txt"))};
@@ -132,6 +132,11 @@ class RenderCli : public testing::Test {
         return names;
     }
 
+    void clearOutputs() const {
+        for (const std::string& name : leftovers())
+            fs::remove(path(name));
+    }
+
     // One line on stderr naming the problem, a non-zero status, nothing written.
     void expectRefused(const std::vector<std::string>& arguments, const std::string& problem) {
         const RunResult result = run(arguments);
@@ -147,6 +152,9 @@ class RenderCli : public testing::Test {
     fs::path dir_;
     std::string song_;
 };
+
+// A note-on at 0 and its note-off at half a second.
+const Bytes kSecond = file(0, 480, {track({{0, {0x90, 62, 100}}, {480, {0x80, 62, 0}}})});
 
 float peakOf(const Wav& wav) {
     float peak = 0.0f;
@@ -380,7 +388,7 @@ TEST_F(RenderCli, RefusesBadSettings) {
     };
     refused({"--param", "Loudness=0.5"}, "no parameter 'Loudness'");
     refused({"--param", "2=0.5"}, "index out of range");
-    refused({"--param", "Level=1.5"}, "from 0 to 1");
+    refused({"--param", "Level=1.5"}, "'Level' never shows '1.5' (its texts are probe)");
     refused({"--param", "Level"}, "NAME=VALUE");
     refused({"--program", "1"}, "the plug-in has 1 programs");
     refused({"--rate", "0"}, "--rate: '0' is not a positive whole number");
@@ -534,4 +542,178 @@ TEST_F(RenderCli, SendsOnlyTheChosenChannelsAndTracks) {
     refused({"--channel", "17"}, "--channel: '17' is not a list of numbers from 1 to 16");
     refused({"--channel", "0"}, "--channel: '0'");
     refused({"--track", "2-1"}, "--track: '2-1'");
+}
+
+TEST_F(RenderCli, SetsTheLevelByGainOrNormalizationAndCountsClippedSamples) {
+    auto render = [&](std::vector<std::string> options) {
+        options.insert(options.begin(), {"--plugin", kProbe, "--tail", "0", "-o", path("l.wav")});
+        options.push_back(song_);
+        return run(options);
+    };
+    // The probe plays at 0.5, -6.0 dBFS.
+    RunResult result = render({"--gain", "-6.0206"});
+    EXPECT_NEAR(peakOf(readWav(path("l.wav"))), 0.25f, 1e-6f);
+    EXPECT_NE(result.out.find("peak -12.0 dBFS after -6.0 dB"), std::string::npos) << result.out;
+
+    result = render({"--normalize=-1"});
+    EXPECT_NEAR(peakOf(readWav(path("l.wav"))), std::pow(10.0f, -1 / 20.0f), 1e-6f);
+    EXPECT_NE(result.out.find("peak -1.0 dBFS after +5.0 dB"), std::string::npos) << result.out;
+
+    result = render({"--gain", "12", "--format", "s16"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(peakOf(readWav(path("l.wav"))), 1.0f);
+    EXPECT_NE(result.out.find("peak 0.0 dBFS after +12.0 dB"), std::string::npos) << result.out;
+    // Half a second, 22050 frames of two channels, beyond full scale.
+    EXPECT_EQ(result.err, "quillo-render: warning: " + path("l.wav") +
+                              ": 44100 samples clipped (the render peaks at 6.0 dBFS); lower "
+                              "--gain or use --normalize\n");
+    EXPECT_EQ(render({"--gain", "12"}).err, ""); // floats hold it
+
+    // Quillo's noise differs from thread to thread unless each render starts
+    // afresh: the second pass must meet the level the first one measured.
+    result = run({"--plugin", kQuillo, "--param", "Wave1=Noise", "--param", "OscMix=0",
+                  "--normalize", "-o", path("noise.wav"), song_});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NEAR(peakOf(readWav(path("noise.wav"))), 1.0f, 1e-6f);
+    fs::remove(path("l.wav"));
+    fs::remove(path("noise.wav"));
+
+    expectRefused({"--plugin", kProbe, "--gain", "3", "--normalize", song_},
+                  "give --gain or --normalize, not both");
+    expectRefused({"--plugin", kProbe, "--normalize=3", song_}, "--normalize: '3'");
+}
+
+TEST_F(RenderCli, WritesEveryFormatByNameOrExtensionTheSameEachTimeAndSoxReadsThem) {
+    struct Case {
+        std::vector<std::string> options;
+        std::string file;
+        int format; // libsndfile's major format | subtype
+    };
+    const std::vector<Case> cases = {
+        {{}, "f32.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {{"--format", "s16"}, "s16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {{"--format", "wav,s24"}, "s24.out", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {{}, "a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+        {{"--format", "flac,s16"}, "b.x", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {{}, "a.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {{}, "a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_24},
+        {{"--format", "aiff,f32"}, "f.aif", SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+        {{"--mono"}, "mono.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+    };
+    const bool haveSox = std::system("command -v sox >/dev/null") == 0;
+    std::vector<std::string> firstRound;
+    const int64_t frames = [&] {
+        EXPECT_EQ(run({"--plugin", kQuillo, "-q", "-o", path("f32.wav"), song_}).status, 0);
+        return readWav(path("f32.wav")).frames();
+    }();
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) sleep(1); // a time stamp in a file would change by now
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const Case& c = cases[i];
+            std::vector<std::string> arguments = {"--plugin", kQuillo, "-q", "-o", path(c.file)};
+            arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+            arguments.push_back(song_);
+            const RunResult result = run(arguments);
+            ASSERT_EQ(result.status, 0) << c.file << ": " << result.err;
+            const std::string bytes = slurp(path(c.file));
+            if (round == 0) {
+                firstRound.push_back(bytes);
+                SF_INFO info{};
+                SNDFILE* sound = sf_open(path(c.file).c_str(), SFM_READ, &info);
+                ASSERT_NE(sound, nullptr) << c.file;
+                sf_close(sound);
+                EXPECT_EQ(info.format & (SF_FORMAT_TYPEMASK | SF_FORMAT_SUBMASK), c.format)
+                    << c.file;
+                EXPECT_EQ(info.channels, c.file == "mono.wav" ? 1 : 2) << c.file;
+                if (c.file != "a.ogg") {
+                    EXPECT_EQ(info.frames, frames) << c.file;
+                }
+                if (haveSox) {
+                    const RunResult sox = runShell("sox -V2 " + shellWord(path(c.file)) +
+                                                   " -n stat 2>&1 | grep -i warn");
+                    EXPECT_EQ(sox.out, "") << c.file;
+                }
+            } else {
+                EXPECT_TRUE(bytes == firstRound[i]) << c.file << " differs from the first render";
+            }
+        }
+    }
+    // Raw samples: little-endian floats, two channels, nothing else.
+    ASSERT_EQ(run({"--plugin", kQuillo, "-q", "-o", path("a.raw"), song_}).status, 0);
+    EXPECT_EQ(fs::file_size(path("a.raw")), static_cast<uintmax_t>(frames) * 8);
+    clearOutputs();
+    expectRefused({"--plugin", kQuillo, "--format", "flac,f32", song_},
+                  "--format: flac holds no f32 samples");
+    expectRefused({"--plugin", kQuillo, "--format", "mp3", song_}, "--format: 'mp3'");
+    for (const char* name : {"a.flac", "a.aiff", "f.aif", "b.x", "a.raw", "s24.out", "a.ogg"})
+        fs::remove(path(name));
+
+    // Formats that go back to their header still stream through a pipe.
+    const RunResult piped =
+        runShell(renderCommand({"--plugin", kQuillo, "-q", "--format", "flac", "-o", "-", song_}) +
+                 " | cat > piped.flac");
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(readWav(path("piped.flac")).frames(), frames);
+    fs::remove(path("piped.flac"));
+}
+
+TEST_F(RenderCli, ReadsStandardInputAndSeveralFilesAndReportsOnThem) {
+    RunResult result = run({"--version"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out.rfind("quillo-render ", 0), 0u);
+
+    result = runShell("cat " + shellWord(song_) + " | " +
+                      renderCommand({"--plugin", kProbe, "-q", "-o", path("in.wav"), "-"}));
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readWav(path("in.wav")).frames(), 44100 + 11025);
+    clearOutputs();
+    expectRefused({"--plugin", kProbe, "-"}, "a MIDI file from standard input needs -o FILE");
+
+    // Several files, one output each in the directory; a broken one does not stop the rest.
+    fs::create_directory(path("out"));
+    save(path("second.mid"), Bytes(kSecond.begin(), kSecond.end()));
+    std::ofstream(path("broken.mid")) << "not midi";
+    result = run({"--plugin", kProbe, "-v", "--output-dir", path("out"), "--format", "flac", song_,
+                  path("broken.mid"), path("second.mid")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(readWav(path("out/song.flac")).frames(), 44100 + 11025);
+    EXPECT_EQ(readWav(path("out/second.flac")).frames(), 22050 + 11025);
+    EXPECT_FALSE(fs::exists(path("out/broken.flac")));
+    EXPECT_EQ(lineCount(result.out), 2u) << result.out;
+    for (const std::string& expected : std::vector<std::string>{
+             path("broken.mid") + ": not a Standard MIDI File", song_ + ": type 0, 1 track",
+             "  track 1: 2 events on channels 1", "  1 tempo event, 120 to 120 bpm",
+             "  2 of 2 channel events chosen; the last at 1.00 s, the tracks end at 1.50 s",
+             "  2 events sent; the render ended at 1.25 s: the tail fell silent"}) {
+        EXPECT_NE(result.err.find(expected), std::string::npos) << expected << "\n" << result.err;
+    }
+    fs::remove_all(path("out"));
+    expectRefused({"--plugin", kProbe, "-o", path("x.wav"), song_, song_},
+                  "-o names one output; for several MIDI files use --output-dir");
+    expectRefused({"--plugin", kProbe, song_, song_}, "is also another MIDI file's");
+    EXPECT_EQ(run({"--bogus"}).status, 2);
+    EXPECT_EQ(run({"--plugin", kProbe, path("missing.mid")}).status, 1);
+}
+
+TEST_F(RenderCli, SetsParametersByTheirTextsAndListsPrograms) {
+    auto render = [&](const std::string& setting, const std::string& name) {
+        const RunResult result =
+            run({"--plugin", kQuillo, "--tail", "0", "--param", setting, "-o", path(name), song_});
+        EXPECT_EQ(result.status, 0) << result.err;
+        return readWav(path(name)).samples;
+    };
+    EXPECT_EQ(render("Wave1=pulse", "a.wav"), render("Wave1=0.3", "b.wav"));
+    EXPECT_EQ(render("Filter=Hi-pass", "c.wav"), render("Filter=0.75", "d.wav"));
+    clearOutputs();
+    // A value among many that show the text.
+    const RunResult listed = run({"--plugin", kQuillo, "--list-params", "--param", "Cutoff=50"});
+    EXPECT_NE(listed.out.find("Cutoff     0.505000  50\n"), std::string::npos) << listed.out;
+    expectRefused({"--plugin", kQuillo, "--param", "Wave1=Square", song_},
+                  "--param Wave1=Square: 'Wave1' never shows 'Square' (its texts are Saw, Pulse, "
+                  "Tri, Sine, Noise)");
+
+    const RunResult result = run({"--plugin", kQuillo, "--list-programs"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lineCount(result.out), 33u) << result.out;
+    EXPECT_EQ(result.out.rfind("Program  Name\n", 0), 0u) << result.out;
 }

@@ -86,12 +86,16 @@ TEST(Renderer, SendsEachEventAtItsFrameInBlocksSplitAtEventsOrOnAFixedGrid) {
             EXPECT_EQ(log.events[i].frame, score.events[i].frame);
             EXPECT_EQ(log.events[i].bytes[2], score.events[i].bytes[2]);
             // Split blocks start at the events; a fixed grid carries them inside.
-            if (mode == BlockMode::SplitAtEvents) EXPECT_EQ(log.events[i].deltaFrames, 0);
+            if (mode == BlockMode::SplitAtEvents) {
+                EXPECT_EQ(log.events[i].deltaFrames, 0);
+            }
         }
         int64_t start = 0;
         for (size_t block = 0; block < log.blockFrames.size(); ++block) {
             EXPECT_LE(log.blockFrames[block], 512);
-            if (mode == BlockMode::FixedGrid) EXPECT_EQ(start % 512, 0);
+            if (mode == BlockMode::FixedGrid) {
+                EXPECT_EQ(start % 512, 0);
+            }
             EXPECT_DOUBLE_EQ(log.blockTimes[block].samplePos, static_cast<double>(start));
             EXPECT_DOUBLE_EQ(log.blockTimes[block].ppqPos, start / 44100.0 * 1.5);
             start += log.blockFrames[block];
