@@ -99,18 +99,24 @@ Score demoScore(double sampleRate) {
                    {"GlideDep", 0.3f},
                    {"Cutoff", 0.5f},
                    {"Env1 Dep", 0.65f}});
+    // Each note overlaps the next, so the pitch glides; the last one lets its
+    // release finish before the next section's first note.
     const int glideKeys[] = {45, 57, 52, 64, 60, 72, 67, 55};
     for (int i = 0; i < 8; ++i)
-        phrase.note(8 + i, 1.1, glideKeys[i]);
+        phrase.note(8 + i, i < 7 ? 1.1 : 0.6, glideKeys[i]);
 
     // 3. Filter sweep: a resonant bass line while the cutoff opens and closes.
+    // Each note is fresh and restarts the amplitude envelope from silence, so
+    // its short release (6 ms from the sustain level) ends in the gap before the
+    // next one instead of being cut off with a click.
     phrase.set(16.5, {{"Glide", 0.0f},
                       {"Wave1", 0.0f},
                       {"Wave2", 0.3f},
                       {"Reso", 0.4f},
                       {"Env1 Dep", 0.5f},
                       {"Env2 Dec", 0.15f},
-                      {"Env2 Sus", 0.6f}});
+                      {"Env2 Sus", 0.6f},
+                      {"Env2 Rel", 0.0f}});
     phrase.sweep("Cutoff", 16.5, 22.5, 0.15f, 0.9f);
     phrase.sweep("Cutoff", 22.5, 26.5, 0.9f, 0.2f);
     for (int i = 0; i < 20; ++i)
