@@ -168,11 +168,12 @@ void describeFile(const std::string& name, const MidiFile& file, const Score& sc
         uint16_t channels = 0;
         for (const TrackEvent& event : track.events)
             channels |= static_cast<uint16_t>(1u << (event.bytes[0] & 0x0F));
-        std::fprintf(stderr, "  track %zu%s: %zu events%s%s%s\n", t + 1,
-                     track.name.empty() ? "" : (" '" + track.name + "'").c_str(),
-                     track.events.size(), channels ? " on channels " : "",
-                     channels ? channelList(channels).c_str() : "",
-                     track.hasEnd ? "" : ", no End of Track");
+        const bool several = (channels & (channels - 1)) != 0;
+        std::fprintf(
+            stderr, "  track %zu%s: %zu events%s%s%s\n", t + 1,
+            track.name.empty() ? "" : (" '" + track.name + "'").c_str(), track.events.size(),
+            channels ? (several ? " on channels " : " on channel ") : "",
+            channels ? channelList(channels).c_str() : "", track.hasEnd ? "" : ", no End of Track");
         for (const TimingEvent& change : track.timing) {
             if (!change.microsecondsPerQuarter) continue;
             const double bpm = 60e6 / change.microsecondsPerQuarter;
@@ -184,8 +185,10 @@ void describeFile(const std::string& name, const MidiFile& file, const Score& sc
     if (tempoChanges == 0) {
         std::fprintf(stderr, "  no tempo event: 120 bpm\n");
     } else {
-        std::fprintf(stderr, "  %zu tempo event%s, %.4g to %.4g bpm\n", tempoChanges,
-                     tempoChanges == 1 ? "" : "s", slowest, fastest);
+        std::fprintf(stderr, "  %zu tempo event%s: %.4g", tempoChanges,
+                     tempoChanges == 1 ? "" : "s", slowest);
+        if (fastest != slowest) std::fprintf(stderr, " to %.4g", fastest);
+        std::fprintf(stderr, " bpm\n");
     }
     for (const std::string& chunk : file.skippedChunks)
         std::fprintf(stderr, "  chunk '%s' skipped\n", chunk.c_str());
@@ -371,6 +374,10 @@ int run(const Options& options) {
         return 0;
     }
     const std::vector<Job> jobs = jobsOf(options);
+    std::error_code madeDirectory;
+    if (!options.outputDirectory.empty()) {
+        std::filesystem::create_directories(options.outputDirectory, madeDirectory);
+    }
     const std::string pluginPath = options.plugin.empty() ? findDefaultPlugin() : options.plugin;
     const auto library = InstrumentLibrary::open(pluginPath);
     if (options.info || options.listParams || options.listPrograms) {

@@ -141,7 +141,8 @@ output for each MIDI file. - reads a MIDI file from standard input.
 Output:
   -o, --output FILE     file to write (default: the MIDI file's name with the
                         format's extension); - for standard output
-      --output-dir DIR  write the outputs into DIR, named after the MIDI files
+      --output-dir DIR  write the outputs into DIR (made if missing), named after
+                        the MIDI files
       --format FORMAT   wav, flac, ogg (Vorbis), aiff or raw, and the samples:
                         f32, s16 or s24 (such as flac or wav,s16; default: from
                         the output's extension, else wav; f32 for wav and raw,

@@ -29,7 +29,7 @@ seed() {
     local dir=$1 target=$2
     [ -n "$(ls -A "$dir" 2>/dev/null)" ] && return 0
     if [ "$target" = fuzz_midi_file ]; then
-        cp bench/phrase.mid examples/*.mid "$dir/" 2>/dev/null || cp bench/phrase.mid "$dir/"
+        cp bench/phrase.mid render/examples/*.mid "$dir/"
         return 0
     fi
     printf '\x01\x00\x00\x00\x90\x3c\x64\x00\x00\x00\x10\x00\x02' >"$dir/note-on"
