@@ -2,7 +2,7 @@
 // sizes, parameter changes, the transport, the tail, and mono plug-ins.
 #include "render/renderer.h"
 #include "render/vst2_instrument.h"
-#include "tests/render/probe.h"
+#include "tests/hosting/probe.h"
 
 #include <gtest/gtest.h>
 

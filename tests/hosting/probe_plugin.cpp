@@ -2,7 +2,7 @@
 // does (see probe_log.h) and plays a gate: from a note-on to its note-off the
 // output is "Level", then it rings on for "Ring" × 10 seconds, then silence.
 // Built in variants (see CMakeLists.txt) that are broken in one way each.
-#include "tests/render/probe_log.h"
+#include "tests/hosting/probe_log.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // host's answers, the lifecycle, and the event list.
 #include "hosting/hosting_error.h"
 #include "hosting/midi_event_list.h"
-#include "tests/render/probe.h"
+#include "tests/hosting/probe.h"
 
 #include <gtest/gtest.h>
 

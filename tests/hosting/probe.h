@@ -2,7 +2,7 @@
 #pragma once
 
 #include "hosting/plugin_instance.h"
-#include "tests/render/probe_log.h"
+#include "tests/hosting/probe_log.h"
 
 #include <memory>
 #include <string>
