@@ -10,7 +10,6 @@
 //
 // Under callgrind (--collect-atstart=no) only the timed processing is collected.
 
-#include "hosting/hosting_error.h"
 #include "hosting/midi_event_list.h"
 #include "hosting/plugin_instance.h"
 #include "hosting/plugin_library.h"

@@ -1,10 +1,10 @@
 // The MIDI file reader: any bytes are read, and whatever reads is placed on
 // frames at a common and an odd rate, with a selection of channels and tracks.
-// Refusals come as RenderError; anything else (a crash, a sanitizer report, an
+// Refusals come as UserError; anything else (a crash, a sanitizer report, an
 // event out of time order or before frame 0) is a finding.
 
+#include "hosting/user_error.h"
 #include "render/midi_file.h"
-#include "render/render_error.h"
 
 #include <cstdlib>
 
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quillo::render::MidiFile file;
     try {
         file = quillo::render::parseMidiFile(std::vector<uint8_t>(data, data + size));
-    } catch (const quillo::render::RenderError&) {
+    } catch (const quillo::UserError&) {
         return 0;
     }
     quillo::render::EventSelection selection;

@@ -1,6 +1,6 @@
 #include "hosting/plugin_instance.h"
 
-#include "hosting/hosting_error.h"
+#include "hosting/user_error.h"
 
 #include <cctype>
 #include <cstring>
@@ -29,10 +29,10 @@ std::unique_ptr<PluginInstance> PluginInstance::create(std::shared_ptr<PluginLib
         Host::CreationScope scope(*host);
         effect = library->entryPoint()(&Host::callback);
     }
-    if (!effect) throw HostingError("not a VST 2 plug-in: its entry point returned no effect");
+    if (!effect) throw UserError("not a VST 2 plug-in: its entry point returned no effect");
     // Without the magic the record is not ours to touch, not even to close it.
     if (effect->magic != kEffectMagic) {
-        throw HostingError("not a VST 2 plug-in: the effect record has the wrong magic");
+        throw UserError("not a VST 2 plug-in: the effect record has the wrong magic");
     }
     host->bind(effect);
     return std::unique_ptr<PluginInstance>(

@@ -12,7 +12,7 @@ namespace quillo::hosting {
 
 class PluginInstance {
   public:
-    // Calls the library's entry point with a new Host. Throws HostingError when the
+    // Calls the library's entry point with a new Host. Throws UserError when the
     // entry point returns no record or a record without the VST magic.
     static std::unique_ptr<PluginInstance> create(std::shared_ptr<PluginLibrary> library,
                                                   HostSettings settings = {});

@@ -1,6 +1,6 @@
 #include "hosting/plugin_library.h"
 
-#include "hosting/hosting_error.h"
+#include "hosting/user_error.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -38,14 +38,14 @@ void* symbolOfLibrary(void* handle, const char* name) {
 
 std::shared_ptr<PluginLibrary> PluginLibrary::open(const std::string& path) {
     struct stat status;
-    if (stat(path.c_str(), &status) != 0) throw HostingError("no such plug-in file");
-    if (S_ISDIR(status.st_mode)) throw HostingError("is a directory, not a plug-in library");
+    if (stat(path.c_str(), &status) != 0) throw UserError("no such plug-in file");
+    if (S_ISDIR(status.st_mode)) throw UserError("is a directory, not a plug-in library");
 
     // dlopen needs a slash to take the name as a path rather than a library to search for.
     const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
     void* handle = dlopen(loadPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        throw HostingError("cannot load as a plug-in library: " + loaderReason(loadPath));
+        throw UserError("cannot load as a plug-in library: " + loaderReason(loadPath));
     }
     std::shared_ptr<PluginLibrary> library(new PluginLibrary(path, handle));
 
@@ -56,7 +56,7 @@ std::shared_ptr<PluginLibrary> PluginLibrary::open(const std::string& path) {
             return library;
         }
     }
-    throw HostingError("not a VST 2 plug-in: exports neither VSTPluginMain nor main");
+    throw UserError("not a VST 2 plug-in: exports neither VSTPluginMain nor main");
 }
 
 PluginLibrary::~PluginLibrary() {

@@ -11,7 +11,7 @@ namespace quillo::hosting {
 class PluginLibrary {
   public:
     // Opens the library and finds "VSTPluginMain", or "main" for older plug-ins.
-    // Throws HostingError when the file is missing, is not a loadable library or
+    // Throws UserError when the file is missing, is not a loadable library or
     // exports neither name.
     static std::shared_ptr<PluginLibrary> open(const std::string& path);
 

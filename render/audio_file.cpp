@@ -1,6 +1,6 @@
 #include "render/audio_file.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <algorithm>
 #include <array>
@@ -203,8 +203,8 @@ AudioFileWriter::~AudioFileWriter() {
 
 void AudioFileWriter::fail(const std::string& reason) const {
     // A failed write of the target's own says more than libsndfile's report of it.
-    if (!error_.empty()) throw RenderError(error_);
-    throw RenderError(target_.name() + ": cannot write: " + reason);
+    if (!error_.empty()) throw UserError(error_);
+    throw UserError(target_.name() + ": cannot write: " + reason);
 }
 
 void AudioFileWriter::writeWavHeader(bool final) {
@@ -305,7 +305,7 @@ int64_t AudioFileWriter::virtualSeek(int64_t offset, int whence) {
     if (to < 0 || !oggPage_.empty()) return -1;
     try {
         if (!target_.seek(dataStart_ + to)) return -1;
-    } catch (const RenderError& error) {
+    } catch (const UserError& error) {
         if (error_.empty()) error_ = error.what();
         return -1;
     }
@@ -321,7 +321,7 @@ int64_t AudioFileWriter::virtualWrite(const void* bytes, int64_t size) {
             target_.write(data, static_cast<size_t>(size));
         }
         return size;
-    } catch (const RenderError& error) {
+    } catch (const UserError& error) {
         // libsndfile sees a short write; the reason is kept for the message.
         if (error_.empty()) error_ = error.what();
         return 0;

@@ -50,7 +50,7 @@ bool clips(const AudioFormat& format);
 
 class AudioFileWriter {
   public:
-    // Throws RenderError "NAME: cannot write: reason".
+    // Throws UserError "NAME: cannot write: reason".
     AudioFileWriter(OutputTarget& target, int32_t sampleRate, AudioFormat format);
     ~AudioFileWriter();
     AudioFileWriter(const AudioFileWriter&) = delete;

@@ -1,6 +1,6 @@
 #include "render/instrument.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 #include "render/vst2_instrument.h"
 
 #include <algorithm>
@@ -72,8 +72,8 @@ float valueShowing(Instrument& instrument, int32_t index, const std::string& tex
     } else {
         texts = "its texts run from '" + shown.front() + "' to '" + shown.back() + "'";
     }
-    throw RenderError("'" + instrument.paramName(index) + "' never shows '" + text + "' (" + texts +
-                      ")");
+    throw UserError("'" + instrument.paramName(index) + "' never shows '" + text + "' (" + texts +
+                    ")");
 }
 
 } // namespace quillo::render

@@ -52,7 +52,7 @@ class Instrument {
 // A plug-in file, opened once; each instantiate() makes a fresh instance.
 class InstrumentLibrary {
   public:
-    // Throws RenderError "PATH: reason" when the file is no instrument plug-in
+    // Throws UserError "PATH: reason" when the file is no instrument plug-in
     // this program can render.
     static std::unique_ptr<InstrumentLibrary> open(const std::string& path);
 
@@ -68,7 +68,7 @@ int32_t findParam(Instrument& instrument, const std::string& name);
 // A value from 0 to 1 at which the parameter shows the text (without regard to
 // case, with or without its unit): the middle of the first stretch of values
 // showing it, found by trying the whole range. The parameter keeps its value.
-// Throws RenderError naming the texts it does show.
+// Throws UserError naming the texts it does show.
 float valueShowing(Instrument& instrument, int32_t index, const std::string& text);
 
 } // namespace quillo::render

@@ -1,5 +1,6 @@
 // quillo-render: renders MIDI files, or the built-in demo phrase, through a VST 2
 // instrument into audio files.
+#include "hosting/user_error.h"
 #include "render/audio_file.h"
 #include "render/demo.h"
 #include "render/instrument.h"
@@ -8,7 +9,6 @@
 #include "render/output_target.h"
 #include "render/plugin_report.h"
 #include "render/plugin_search.h"
-#include "render/render_error.h"
 #include "render/renderer.h"
 
 #include <chrono>
@@ -37,11 +37,11 @@ void applySettings(Instrument& plugin, const Options& options) {
     if (options.program) {
         const int32_t programs = plugin.numPrograms();
         if (*options.program >= programs) {
-            throw RenderError("--program " + std::to_string(*options.program) + ": " +
-                              (programs > 0
-                                   ? "the plug-in has " + std::to_string(programs) +
-                                         " programs (0 to " + std::to_string(programs - 1) + ")"
-                                   : std::string("the plug-in has no programs")));
+            throw UserError("--program " + std::to_string(*options.program) + ": " +
+                            (programs > 0
+                                 ? "the plug-in has " + std::to_string(programs) +
+                                       " programs (0 to " + std::to_string(programs - 1) + ")"
+                                 : std::string("the plug-in has no programs")));
         }
         plugin.setProgram(*options.program);
     }
@@ -50,13 +50,13 @@ void applySettings(Instrument& plugin, const Options& options) {
         if (!setting.name.empty()) {
             index = findParam(plugin, setting.name);
             if (index < 0) {
-                throw RenderError("--param " + setting.text + ": the plug-in has no parameter '" +
-                                  setting.name + "' (see --list-params)");
+                throw UserError("--param " + setting.text + ": the plug-in has no parameter '" +
+                                setting.name + "' (see --list-params)");
             }
         } else if (index >= plugin.numParams()) {
-            throw RenderError("--param " + setting.text + ": index out of range (the plug-in has " +
-                              std::to_string(plugin.numParams()) + " parameters, 0 to " +
-                              std::to_string(plugin.numParams() - 1) + ")");
+            throw UserError("--param " + setting.text + ": index out of range (the plug-in has " +
+                            std::to_string(plugin.numParams()) + " parameters, 0 to " +
+                            std::to_string(plugin.numParams() - 1) + ")");
         }
         float value = 0.0f;
         if (setting.value) {
@@ -64,8 +64,8 @@ void applySettings(Instrument& plugin, const Options& options) {
         } else {
             try {
                 value = valueShowing(plugin, index, setting.valueText);
-            } catch (const RenderError& error) {
-                throw RenderError("--param " + setting.text + ": " + error.what());
+            } catch (const UserError& error) {
+                throw UserError("--param " + setting.text + ": " + error.what());
             }
         }
         plugin.setParam(index, value);
@@ -230,9 +230,9 @@ Score loadScore(const Job& job, const Options& options) {
     }
     for (int track : options.tracks) {
         if (track > static_cast<int>(file.tracks.size())) {
-            throw RenderError(name + ": --track " + std::to_string(track) + ": the file has " +
-                              std::to_string(file.tracks.size()) +
-                              (file.tracks.size() == 1 ? " track" : " tracks"));
+            throw UserError(name + ": --track " + std::to_string(track) + ": the file has " +
+                            std::to_string(file.tracks.size()) +
+                            (file.tracks.size() == 1 ? " track" : " tracks"));
         }
     }
     selection.tracks = options.tracks;
@@ -269,7 +269,7 @@ void renderJob(InstrumentLibrary& library, const Options& options, const Job& jo
     std::error_code sameFileError;
     if (!job.input.empty() && job.input != "-" && job.output != "-" &&
         std::filesystem::equivalent(job.output, job.input, sameFileError)) {
-        throw RenderError(job.output + ": the output would overwrite the MIDI file");
+        throw UserError(job.output + ": the output would overwrite the MIDI file");
     }
     const AudioFormat format = resolveFormat(options, job.output);
     const Score score = loadScore(job, options);
@@ -402,7 +402,7 @@ int run(const Options& options) {
             renderJob(*library, options, job);
         } catch (const UsageError&) {
             throw;
-        } catch (const RenderError& error) {
+        } catch (const UserError& error) {
             if (jobs.size() == 1) throw;
             std::cerr << "quillo-render: " << error.what() << "\n";
             status = 1;

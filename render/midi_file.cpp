@@ -1,6 +1,6 @@
 #include "render/midi_file.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +22,7 @@ constexpr uint32_t kDefaultTempo = 500000; // 120 bpm
 constexpr int64_t kLastFrame = int64_t{1} << 62;
 
 [[noreturn]] void malformed(const std::string& reason) {
-    throw RenderError("malformed MIDI file: " + reason);
+    throw UserError("malformed MIDI file: " + reason);
 }
 
 std::string hexByte(uint8_t byte) {
@@ -235,10 +235,10 @@ std::vector<uint8_t> readAll(int fd) {
     for (;;) {
         const ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw RenderError(std::string("cannot read: ") + std::strerror(errno));
+        if (got < 0) throw UserError(std::string("cannot read: ") + std::strerror(errno));
         if (got == 0) return bytes;
         if (bytes.size() + static_cast<size_t>(got) > kLargestFile) {
-            throw RenderError("not a Standard MIDI File (larger than 256 MiB)");
+            throw UserError("not a Standard MIDI File (larger than 256 MiB)");
         }
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
@@ -264,7 +264,7 @@ MidiFile parseMidiFile(const std::vector<uint8_t>& bytes) {
     const auto [begin, end] = unwrapRiff(bytes);
     const uint8_t* data = bytes.data();
     if (end - begin < 8 || std::memcmp(data + begin, "MThd", 4) != 0) {
-        throw RenderError("not a Standard MIDI File");
+        throw UserError("not a Standard MIDI File");
     }
     const uint32_t headerLength = big32(data + begin + 4);
     if (headerLength < 6) malformed("a header chunk of " + std::to_string(headerLength) + " bytes");
@@ -343,11 +343,11 @@ MidiFile readMidiFile(const std::string& path) {
     try {
         if (path == "-") return parseMidiFile(readAll(STDIN_FILENO));
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) throw RenderError(std::strerror(errno));
+        if (fd < 0) throw UserError(std::strerror(errno));
         struct stat status;
         if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
             ::close(fd);
-            throw RenderError("is a directory");
+            throw UserError("is a directory");
         }
         std::vector<uint8_t> bytes;
         try {
@@ -358,9 +358,8 @@ MidiFile readMidiFile(const std::string& path) {
         }
         ::close(fd);
         return parseMidiFile(bytes);
-    } catch (const RenderError& error) {
-        throw RenderError((path == "-" ? std::string("standard input") : path) + ": " +
-                          error.what());
+    } catch (const UserError& error) {
+        throw UserError((path == "-" ? std::string("standard input") : path) + ": " + error.what());
     }
 }
 

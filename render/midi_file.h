@@ -64,7 +64,7 @@ struct EventSelection {
     bool includes(int trackNumber, uint8_t status) const;
 };
 
-// Throws RenderError "malformed MIDI file: reason" (or "not a Standard MIDI
+// Throws UserError "malformed MIDI file: reason" (or "not a Standard MIDI
 // File") for what cannot be read.
 MidiFile parseMidiFile(const std::vector<uint8_t>& bytes);
 

@@ -1,6 +1,6 @@
 #include "render/options.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <algorithm>
 #include <cerrno>

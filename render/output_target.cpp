@@ -1,6 +1,6 @@
 #include "render/output_target.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <cerrno>
 #include <csignal>
@@ -46,10 +46,10 @@ fs::path resolveLinks(fs::path path, const std::string& name) {
         std::error_code error;
         if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
         if (hops == 40) {
-            throw RenderError(name + ": cannot write: " + std::strerror(ELOOP));
+            throw UserError(name + ": cannot write: " + std::strerror(ELOOP));
         }
         const fs::path target = fs::read_symlink(path, error);
-        if (error) throw RenderError(name + ": cannot write: " + error.message());
+        if (error) throw UserError(name + ": cannot write: " + error.message());
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
 }
@@ -68,7 +68,7 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
     target->name_ = path == "-" ? "standard output" : path;
     const std::string& name = target->name_;
     auto cannotWrite = [&name](int error) {
-        return RenderError(name + ": cannot write: " + std::strerror(error));
+        return UserError(name + ": cannot write: " + std::strerror(error));
     };
 
     struct stat status {};
@@ -77,7 +77,7 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
         streamFd = STDOUT_FILENO;
         target->ownsFd_ = false;
         if (isatty(streamFd)) {
-            throw RenderError("standard output is a terminal; redirect it or give -o FILE");
+            throw UserError("standard output is a terminal; redirect it or give -o FILE");
         }
     } else {
         const fs::path resolved = resolveLinks(path, name);
@@ -85,7 +85,7 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
             if (errno != ENOENT) throw cannotWrite(errno);
             status.st_mode = S_IFREG; // a new regular file
         } else if (S_ISDIR(status.st_mode)) {
-            throw RenderError(name + ": is a directory");
+            throw UserError(name + ": is a directory");
         } else if (S_ISREG(status.st_mode) && access(resolved.c_str(), W_OK) != 0) {
             throw cannotWrite(errno); // replacing would bypass the file's own protection
         }
@@ -143,7 +143,7 @@ OutputTarget::~OutputTarget() {
 }
 
 void OutputTarget::fail(const std::string& reason) const {
-    throw RenderError(name_ + ": cannot write: " + reason);
+    throw UserError(name_ + ": cannot write: " + reason);
 }
 
 void OutputTarget::write(const void* bytes, size_t size) {

@@ -18,7 +18,7 @@ class OutputTarget {
     // needsSeeking: the file format goes back to fill in its header. On a stream
     // that cannot seek, such a file is then spooled to a temporary file and
     // copied to the stream by commit().
-    // Throws RenderError "PATH: reason" when the target cannot be written.
+    // Throws UserError "PATH: reason" when the target cannot be written.
     static std::unique_ptr<OutputTarget> open(const std::string& path, bool needsSeeking);
 
     // Without commit(): removes the temporary file, leaving the target untouched.
@@ -26,7 +26,7 @@ class OutputTarget {
     OutputTarget(const OutputTarget&) = delete;
     OutputTarget& operator=(const OutputTarget&) = delete;
 
-    // Each throws RenderError "PATH: cannot write: reason".
+    // Each throws UserError "PATH: cannot write: reason".
     void write(const void* bytes, size_t size);
     // Offsets count from where this file starts. Returns false on a stream.
     bool seek(int64_t offset);

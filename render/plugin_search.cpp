@@ -1,6 +1,6 @@
 #include "render/plugin_search.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -36,7 +36,7 @@ std::string findDefaultPlugin() {
     std::string places;
     for (const std::string& path : paths)
         places += (places.empty() ? "" : ", ") + path;
-    throw RenderError("quillo.so not found (looked at " + places + "); give --plugin PATH");
+    throw UserError("quillo.so not found (looked at " + places + "); give --plugin PATH");
 }
 
 } // namespace quillo::render

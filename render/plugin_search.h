@@ -11,7 +11,7 @@ namespace quillo::render {
 std::vector<std::string> pluginSearchPaths(const std::string& executableDirectory,
                                            const char* home);
 
-// The first of the search paths that exists; throws RenderError naming the
+// The first of the search paths that exists; throws UserError naming the
 // places looked in when none does.
 std::string findDefaultPlugin();
 

@@ -1,6 +1,6 @@
 #include "render/renderer.h"
 
-#include "render/render_error.h"
+#include "hosting/user_error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@ std::vector<ResolvedChange> resolveParameters(Instrument& instrument, const Scor
         const int32_t index = findParam(instrument, change.name);
         if (index < 0) {
             if (skipUnknown) continue;
-            throw RenderError("unknown parameter '" + change.name + "'");
+            throw UserError("unknown parameter '" + change.name + "'");
         }
         resolved.push_back({change.frame, index, change.value});
     }

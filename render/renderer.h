@@ -68,7 +68,7 @@ struct ResolvedChange {
 };
 
 // Looks every changed parameter up by name; names the plug-in does not have are
-// dropped when skipUnknown is set, otherwise they throw RenderError.
+// dropped when skipUnknown is set, otherwise they throw UserError.
 std::vector<ResolvedChange> resolveParameters(Instrument& instrument, const Score& score,
                                               bool skipUnknown);
 

@@ -1,8 +1,7 @@
 #include "render/vst2_instrument.h"
 
-#include "hosting/hosting_error.h"
+#include "hosting/user_error.h"
 #include "render/plugin_report.h"
-#include "render/render_error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,10 +22,8 @@ class Vst2Library : public InstrumentLibrary {
             settings.product = "quillo-render";
             return std::make_unique<Vst2Instrument>(
                 hosting::PluginInstance::create(library_, settings), sampleRate, maxBlock);
-        } catch (const hosting::HostingError& error) {
-            throw RenderError(path() + ": " + error.what());
-        } catch (const RenderError& error) {
-            throw RenderError(path() + ": " + error.what());
+        } catch (const UserError& error) {
+            throw UserError(path() + ": " + error.what());
         }
     }
 
@@ -41,8 +38,8 @@ class Vst2Library : public InstrumentLibrary {
 std::unique_ptr<InstrumentLibrary> openVst2Library(const std::string& path) {
     try {
         return std::make_unique<Vst2Library>(hosting::PluginLibrary::open(path));
-    } catch (const hosting::HostingError& error) {
-        throw RenderError(path + ": " + error.what());
+    } catch (const UserError& error) {
+        throw UserError(path + ": " + error.what());
     }
 }
 
@@ -51,12 +48,12 @@ Vst2Instrument::Vst2Instrument(std::unique_ptr<hosting::PluginInstance> plugin, 
     : plugin_(std::move(plugin)), events_(eventCapacity),
       inputs_(plugin_->numInputs(), 0, maxBlock) {
     if (!plugin_->isInstrument()) {
-        throw RenderError("not an instrument (neither flagged as a synth nor in the synth "
-                          "category)");
+        throw UserError("not an instrument (neither flagged as a synth nor in the synth "
+                        "category)");
     }
-    if (plugin_->numOutputs() < 1) throw RenderError("has no audio outputs");
+    if (plugin_->numOutputs() < 1) throw UserError("has no audio outputs");
     if (!plugin_->effect()->processReplacing || !(plugin_->flags() & effFlagsCanReplacing)) {
-        throw RenderError("cannot process replacing, the only way this host renders");
+        throw UserError("cannot process replacing, the only way this host renders");
     }
     plugin_->open();
     plugin_->setSampleRate(sampleRate);

@@ -13,7 +13,7 @@ namespace quillo::render {
 
 class Vst2Instrument : public Instrument {
   public:
-    // Opens the instance and sets its rate and largest block. Throws RenderError
+    // Opens the instance and sets its rate and largest block. Throws UserError
     // (without the path) when it is no instrument or cannot render replacing.
     Vst2Instrument(std::unique_ptr<hosting::PluginInstance> plugin, double sampleRate,
                    int32_t maxBlock, size_t eventCapacity = 1024);
@@ -46,7 +46,7 @@ class Vst2Instrument : public Instrument {
     hosting::ProcessBuffers inputs_;
 };
 
-// Loads a VST 2 plug-in library. Throws RenderError "PATH: reason".
+// Loads a VST 2 plug-in library. Throws UserError "PATH: reason".
 std::unique_ptr<InstrumentLibrary> openVst2Library(const std::string& path);
 
 } // namespace quillo::render

@@ -3,7 +3,7 @@
 // Prints one line per check and closes with "N passed, M failed"; the exit status
 // is 0 only when nothing failed.
 
-#include "hosting/hosting_error.h"
+#include "hosting/user_error.h"
 #include "validate/check.h"
 #include "validate/known_failures.h"
 #include "validate/runner.h"

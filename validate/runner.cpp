@@ -1,6 +1,6 @@
 #include "validate/runner.h"
 
-#include "hosting/hosting_error.h"
+#include "hosting/user_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -97,7 +97,7 @@ Outcome runHere(const Check& check, const Options& options) {
         outcome.detail = skipped.what();
     } catch (const CheckFailed& failed) {
         outcome.detail = failed.what();
-    } catch (const hosting::HostingError& error) {
+    } catch (const UserError& error) {
         outcome.detail = error.what();
     } catch (const std::exception& error) {
         outcome.detail = std::string("exception: ") + error.what();

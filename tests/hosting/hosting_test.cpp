@@ -1,7 +1,7 @@
 // The hosting library against the probe plug-in: loading and its failures, the
 // host's answers, the lifecycle, and the event list.
-#include "hosting/hosting_error.h"
 #include "hosting/midi_event_list.h"
+#include "hosting/user_error.h"
 #include "tests/hosting/probe.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +9,14 @@
 #include <fstream>
 
 using namespace quillo::hosting;
+using quillo::UserError;
 
 namespace {
 
 std::string loadError(const std::string& path) {
     try {
         PluginInstance::create(PluginLibrary::open(path));
-    } catch (const HostingError& error) {
+    } catch (const UserError& error) {
         return error.what();
     }
     return "";

@@ -1,7 +1,7 @@
 // MIDI files to frames: tempo changes, merged tracks, running status, every
 // variant the file standard asks readers to accept, and the files to refuse.
+#include "hosting/user_error.h"
 #include "render/midi_file.h"
-#include "render/render_error.h"
 #include "tests/render/midi_bytes.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 
 using namespace quillo::render;
+using quillo::UserError;
 using namespace midi_bytes;
 
 namespace {
@@ -27,7 +28,7 @@ std::vector<int64_t> framesOf(const Score& score) {
 std::string errorOf(const Bytes& bytes) {
     try {
         parseMidiFile(bytes);
-    } catch (const RenderError& error) {
+    } catch (const UserError& error) {
         return error.what();
     }
     return "";
@@ -194,14 +195,14 @@ TEST(MidiFile, NamesTheFileThatCannotBeRead) {
     try {
         readMidiFile(missing);
         FAIL() << "no error";
-    } catch (const RenderError& error) {
+    } catch (const UserError& error) {
         EXPECT_EQ(std::string(error.what()), missing + ": No such file or directory");
     }
     const std::string directory = std::filesystem::temp_directory_path().string();
     try {
         readMidiFile(directory);
         FAIL() << "no error";
-    } catch (const RenderError& error) {
+    } catch (const UserError& error) {
         EXPECT_EQ(std::string(error.what()), directory + ": is a directory");
     }
 }
