@@ -1,5 +1,6 @@
 #include "render/options.h"
 
+#include "hosting/command_line.h"
 #include "hosting/user_error.h"
 
 #include <algorithm>
@@ -14,34 +15,6 @@ namespace {
 
 constexpr int32_t kMaxSampleRate = 1536000;
 constexpr int32_t kMaxBlockSize = 1 << 20;
-
-bool parseInteger(const std::string& text, long long& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
-}
-
-bool parseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && *end == '\0' && std::isfinite(value);
-}
-
-int32_t positiveInteger(const std::string& option, const std::string& text, int32_t limit) {
-    long long value = 0;
-    if (!parseInteger(text, value) || value <= 0) {
-        throw UsageError(option + ": '" + text + "' is not a positive whole number");
-    }
-    if (value > limit) {
-        throw UsageError(option + ": " + text + " is too large (at most " + std::to_string(limit) +
-                         ")");
-    }
-    return static_cast<int32_t>(value);
-}
 
 // "1,3,5-8": whole numbers and ranges from lowest to highest.
 std::vector<int> parseNumberList(const std::string& option, const std::string& text, int lowest,
@@ -59,9 +32,10 @@ std::vector<int> parseNumberList(const std::string& option, const std::string& t
         const size_t dash = item.find('-', 1);
         long long first = 0;
         long long last = 0;
-        if (!parseInteger(item.substr(0, dash), first)) throw refuse();
+        if (!hosting::parseInteger(item.substr(0, dash), first)) throw refuse();
         last = first;
-        if (dash != std::string::npos && !parseInteger(item.substr(dash + 1), last)) throw refuse();
+        if (dash != std::string::npos && !hosting::parseInteger(item.substr(dash + 1), last))
+            throw refuse();
         if (first < lowest || last > highest || first > last) throw refuse();
         for (long long n = first; n <= last; ++n)
             numbers.push_back(static_cast<int>(n));
@@ -82,13 +56,13 @@ ParameterSetting parseParameter(const std::string& text) {
     // A number from 0 to 1 is the normalised value; anything else is matched
     // against the texts the plug-in shows ("Pulse", "Hi-pass", "50").
     double number = 0.0;
-    if (parseNumber(value, number) && number >= 0.0 && number <= 1.0) {
+    if (hosting::parseNumber(value, number) && number >= 0.0 && number <= 1.0) {
         setting.value = static_cast<float>(number);
     } else {
         setting.valueText = value;
     }
     long long index = 0;
-    if (parseInteger(key, index)) {
+    if (hosting::parseInteger(key, index)) {
         if (index < 0 || index > INT32_MAX) {
             throw UsageError("--param " + text + ": no parameter has index " + key);
         }
@@ -115,17 +89,6 @@ void parseFormat(const std::string& text, Options& options) {
         }
         start = comma + 1;
     }
-}
-
-double parseDecibels(const std::string& option, const std::string& text, double lowest,
-                     double highest) {
-    double value = 0.0;
-    if (!parseNumber(text, value) || value < lowest || value > highest) {
-        char range[64];
-        std::snprintf(range, sizeof range, "%g to %g", lowest, highest);
-        throw UsageError(option + ": '" + text + "' is not a level in dB from " + range);
-    }
-    return value;
 }
 
 } // namespace
@@ -210,117 +173,62 @@ AudioFormat resolveFormat(const Options& options, const std::string& output) {
 
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
-    std::vector<std::string> files;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        std::string attached; // value given as --option=VALUE
-        bool hasAttached = false;
-        if (argument.rfind("--", 0) == 0 && argument.find('=') != std::string::npos) {
-            const size_t equals = argument.find('=');
-            attached = argument.substr(equals + 1);
-            argument = argument.substr(0, equals);
-            hasAttached = true;
-        }
-        auto value = [&]() -> std::string {
-            if (hasAttached) return attached;
-            if (i + 1 >= arguments.size()) throw UsageError(argument + " needs a value");
-            return arguments[++i];
-        };
-        auto noValue = [&] {
-            if (hasAttached) throw UsageError(argument + " takes no value");
-        };
-
-        if (argument == "-o" || argument == "--output") {
-            options.output = value();
-            if (options.output.empty()) throw UsageError(argument + ": empty file name");
-        } else if (argument == "--output-dir") {
-            options.outputDirectory = value();
-            if (options.outputDirectory.empty()) throw UsageError("--output-dir: empty name");
-        } else if (argument == "--format") {
-            parseFormat(value(), options);
-        } else if (argument == "--mono") {
-            noValue();
-            options.mono = true;
-        } else if (argument == "--gain") {
-            options.gainDb = parseDecibels("--gain", value(), -120.0, 60.0);
-        } else if (argument == "--normalize") {
-            // The level only as --normalize=DBFS: a negative level would look like an option.
-            options.normalizeDbfs =
-                hasAttached ? parseDecibels("--normalize", attached, -120.0, 0.0) : 0.0;
-        } else if (argument == "--plugin") {
-            options.plugin = value();
-            if (options.plugin.empty()) throw UsageError("--plugin: empty path");
-        } else if (argument == "--rate") {
-            options.sampleRate = positiveInteger("--rate", value(), kMaxSampleRate);
-        } else if (argument == "--block") {
-            options.blockSize = positiveInteger("--block", value(), kMaxBlockSize);
-        } else if (argument == "--fixed-blocks") {
-            noValue();
-            options.fixedBlocks = true;
-        } else if (argument == "--program") {
-            const std::string text = value();
-            long long program = 0;
-            if (!parseInteger(text, program) || program < 0 || program > INT32_MAX) {
-                throw UsageError("--program: '" + text + "' is not a program number");
-            }
-            options.program = static_cast<int32_t>(program);
-        } else if (argument == "--param") {
-            options.parameters.push_back(parseParameter(value()));
-        } else if (argument == "--tail") {
-            const std::string text = value();
-            double seconds = 0.0;
-            if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > 3600.0) {
-                throw UsageError("--tail: '" + text + "' is not a number of seconds (0 to 3600)");
-            }
-            options.tailSeconds = seconds;
-        } else if (argument == "--length") {
-            const std::string text = value();
-            double seconds = 0.0;
-            if (!parseNumber(text, seconds) || seconds < 0.0 || seconds > 86400.0) {
-                throw UsageError("--length: '" + text +
-                                 "' is not a number of seconds (0 to 86400)");
-            }
-            options.lengthSeconds = seconds;
-        } else if (argument == "--channel") {
-            for (int channel : parseNumberList("--channel", value(), 1, 16))
-                options.channels.push_back(channel);
-        } else if (argument == "--track") {
-            for (int track : parseNumberList("--track", value(), 1, 65535))
-                options.tracks.push_back(track);
-        } else if (argument == "--demo") {
-            noValue();
-            options.demo = true;
-        } else if (argument == "--list-params") {
-            noValue();
-            options.listParams = true;
-        } else if (argument == "--list-programs") {
-            noValue();
-            options.listPrograms = true;
-        } else if (argument == "--info") {
-            noValue();
-            options.info = true;
-        } else if (argument == "-q" || argument == "--quiet") {
-            noValue();
-            options.quiet = true;
-        } else if (argument == "-v" || argument == "--verbose") {
-            noValue();
-            options.verbose = true;
-        } else if (argument == "-h" || argument == "--help") {
-            noValue();
-            options.help = true;
-        } else if (argument == "--version") {
-            noValue();
-            options.version = true;
-        } else if (argument == "--") {
-            files.insert(files.end(), arguments.begin() + static_cast<long>(i) + 1,
-                         arguments.end());
-            break;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            throw UsageError("unknown option " + argument + " (see --help)");
-        } else {
-            files.push_back(argument);
-        }
-    }
+    auto nonEmpty = [](const std::string& option, const std::string& value) {
+        if (value.empty()) throw UsageError(option + ": empty name");
+        return value;
+    };
+    hosting::CommandLine line;
+    line.option("-o, --output", [&](const std::string& v) { options.output = nonEmpty("-o", v); });
+    line.option("--output-dir", [&](const std::string& v) {
+        options.outputDirectory = nonEmpty("--output-dir", v);
+    });
+    line.option("--format", [&](const std::string& v) { parseFormat(v, options); });
+    line.flag("--mono", options.mono);
+    line.option("--gain", [&](const std::string& v) {
+        options.gainDb = hosting::numberIn("--gain", v, -120.0, 60.0, "a level in dB");
+    });
+    line.optionalValue("--normalize", [&](const std::optional<std::string>& v) {
+        options.normalizeDbfs =
+            v ? hosting::numberIn("--normalize", *v, -120.0, 0.0, "a level in dBFS") : 0.0;
+    });
+    line.option("--plugin",
+                [&](const std::string& v) { options.plugin = nonEmpty("--plugin", v); });
+    line.option("--rate", [&](const std::string& v) {
+        options.sampleRate = hosting::positiveInteger("--rate", v, kMaxSampleRate);
+    });
+    line.option("--block", [&](const std::string& v) {
+        options.blockSize = hosting::positiveInteger("--block", v, kMaxBlockSize);
+    });
+    line.flag("--fixed-blocks", options.fixedBlocks);
+    line.option("--program", [&](const std::string& v) {
+        options.program = static_cast<int32_t>(hosting::wholeNumber("--program", v, 0, INT32_MAX));
+    });
+    line.option("--param",
+                [&](const std::string& v) { options.parameters.push_back(parseParameter(v)); });
+    line.option("--tail", [&](const std::string& v) {
+        options.tailSeconds = hosting::numberIn("--tail", v, 0.0, 3600.0, "a number of seconds");
+    });
+    line.option("--length", [&](const std::string& v) {
+        options.lengthSeconds =
+            hosting::numberIn("--length", v, 0.0, 86400.0, "a number of seconds");
+    });
+    line.option("--channel", [&](const std::string& v) {
+        for (int channel : parseNumberList("--channel", v, 1, 16))
+            options.channels.push_back(channel);
+    });
+    line.option("--track", [&](const std::string& v) {
+        for (int track : parseNumberList("--track", v, 1, 65535))
+            options.tracks.push_back(track);
+    });
+    line.flag("--demo", options.demo);
+    line.flag("--list-params", options.listParams);
+    line.flag("--list-programs", options.listPrograms);
+    line.flag("--info", options.info);
+    line.flag("-q, --quiet", options.quiet);
+    line.flag("-v, --verbose", options.verbose);
+    line.flag("-h, --help", options.help);
+    line.flag("--version", options.version);
+    const std::vector<std::string> files = line.parse(arguments);
 
     if (options.help || options.version) return options;
     options.midiFiles = files;

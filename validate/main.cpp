@@ -3,6 +3,7 @@
 // Prints one line per check and closes with "N passed, M failed"; the exit status
 // is 0 only when nothing failed.
 
+#include "hosting/command_line.h"
 #include "hosting/user_error.h"
 #include "validate/check.h"
 #include "validate/known_failures.h"
@@ -35,13 +36,10 @@ void printUsage(std::FILE* stream) {
                  "                 as KNOWN and do not count as failed\n"
                  "  --no-fork      run the checks in this process (for debuggers)\n"
                  "  --list         list the checks and exit\n"
-                 "  --help         show this text\n");
-}
-
-bool parseNumber(const char* text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0';
+                 "  --help         show this text\n"
+                 "\n"
+                 "Exit status: 0 when every check passed, 1 when one failed, 2 when the\n"
+                 "command line or the plug-in file cannot be used.\n");
 }
 
 } // namespace
@@ -49,41 +47,35 @@ bool parseNumber(const char* text, double& out) {
 int main(int argc, char** argv) {
     Options options;
     bool list = false;
+    bool help = false;
     std::string knownFailuresPath;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        double number = 0.0;
-        if (arg == "--help" || arg == "-h") {
-            printUsage(stdout);
-            return 0;
-        } else if (arg == "--quick") {
-            options.quick = true;
-        } else if (arg == "--no-fork") {
-            options.isolate = false;
-        } else if (arg == "--list") {
-            list = true;
-        } else if (arg == "--seed" && hasValue && parseNumber(argv[i + 1], number) && number >= 0) {
-            options.seed = static_cast<uint64_t>(number);
-            ++i;
-        } else if (arg == "--timeout" && hasValue && parseNumber(argv[i + 1], number) &&
-                   number > 0) {
-            options.timeoutSeconds = number;
-            ++i;
-        } else if (arg == "--only" && hasValue) {
-            options.only = argv[++i];
-        } else if (arg == "--known-failures" && hasValue) {
-            knownFailuresPath = argv[++i];
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "quillo-validate: unknown or incomplete option %s\n", arg.c_str());
-            printUsage(stderr);
-            return 2;
-        } else if (options.pluginPath.empty()) {
-            options.pluginPath = arg;
-        } else {
-            std::fprintf(stderr, "quillo-validate: one plug-in at a time\n");
-            return 2;
-        }
+    quillo::hosting::CommandLine line;
+    line.flag("-h, --help", help);
+    line.flag("--quick", options.quick);
+    line.flag("--no-fork", [&] { options.isolate = false; });
+    line.flag("--list", list);
+    line.option("--seed", [&](const std::string& value) {
+        options.seed =
+            static_cast<uint64_t>(quillo::hosting::wholeNumber("--seed", value, 0, INT64_MAX));
+    });
+    line.option("--timeout", [&](const std::string& value) {
+        options.timeoutSeconds =
+            quillo::hosting::numberIn("--timeout", value, 0.001, 1e6, "a number of seconds");
+    });
+    line.option("--only", [&](const std::string& value) { options.only = value; });
+    line.option("--known-failures", [&](const std::string& value) { knownFailuresPath = value; });
+    try {
+        const std::vector<std::string> plugins =
+            line.parse(std::vector<std::string>(argv + 1, argv + argc));
+        if (plugins.size() > 1) throw quillo::UsageError("one plug-in at a time");
+        if (!plugins.empty()) options.pluginPath = plugins[0];
+    } catch (const quillo::UsageError& error) {
+        std::fprintf(stderr, "quillo-validate: %s\n", error.what());
+        return 2;
+    }
+    if (help) {
+        printUsage(stdout);
+        return 0;
     }
 
     if (list) {
