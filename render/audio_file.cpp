@@ -244,27 +244,48 @@ void AudioFileWriter::writeWavHeader(bool final) {
 
 void AudioFileWriter::write(const float* left, const float* right, int32_t frames) {
     const int channels = format_.channels;
-    const bool clipping = clips(format_);
     constexpr int32_t kChunk = 1024;
     interleaved_.resize(static_cast<size_t>(kChunk * channels));
+    float* out = interleaved_.data();
     for (int32_t done = 0; done < frames;) {
         const int32_t count = std::min(kChunk, frames - done);
-        for (int32_t i = 0; i < count; ++i) {
-            for (int c = 0; c < channels; ++c) {
-                const float sample = (c == 0 ? left : right)[done + i] * gain_;
-                const float level = std::fabs(sample);
-                peak_ = std::max(peak_, level);
-                if (clipping && level > 1.0f) ++clipped_;
-                interleaved_[static_cast<size_t>(i * channels + c)] = sample;
+        const float* l = left + done;
+        const float* r = right + done;
+        if (channels == 2) {
+            for (int32_t i = 0; i < count; ++i) {
+                out[2 * i] = l[i] * gain_;
+                out[2 * i + 1] = r[i] * gain_;
             }
+        } else {
+            for (int32_t i = 0; i < count; ++i)
+                out[i] = l[i] * gain_;
+        }
+        // Eight running maxima, independent of one another, so that the loop runs
+        // as vector code instead of waiting on one comparison after another.
+        const int32_t samples = count * channels;
+        float lanes[8];
+        std::fill(std::begin(lanes), std::end(lanes), peak_);
+        int32_t i = 0;
+        for (; i + 8 <= samples; i += 8) {
+            for (int k = 0; k < 8; ++k) {
+                const float level = std::fabs(out[i + k]);
+                lanes[k] = level > lanes[k] ? level : lanes[k];
+            }
+        }
+        for (; i < samples; ++i)
+            lanes[0] = std::max(lanes[0], std::fabs(out[i]));
+        peak_ = *std::max_element(std::begin(lanes), std::end(lanes));
+        if (clips(format_)) {
+            int32_t beyond = 0;
+            for (int32_t j = 0; j < samples; ++j)
+                beyond += std::fabs(out[j]) > 1.0f;
+            clipped_ += beyond;
         }
         if (format_.type == FileType::Wav && target_.seekable() &&
             (framesWritten_ + count) * channels * encodingBytes(format_.encoding) > kWavDataLimit) {
             fail(kWavTooLong);
         }
-        if (sf_writef_float(file_, interleaved_.data(), count) != count) {
-            fail(sf_strerror(file_));
-        }
+        if (sf_writef_float(file_, out, count) != count) fail(sf_strerror(file_));
         done += count;
         framesWritten_ += count;
     }
