@@ -89,8 +89,9 @@ class EventList {
         storage.assign(header / sizeof(intptr_t) + pointers.size() + 1, 0);
         auto* events = reinterpret_cast<VstEvents*>(storage.data());
         events->numEvents = static_cast<int32_t>(pointers.size());
-        std::memcpy(reinterpret_cast<char*>(storage.data()) + header, pointers.data(),
-                    pointers.size() * sizeof(VstEvent*));
+        if (!pointers.empty()) // an empty vector's data() may be null
+            std::memcpy(reinterpret_cast<char*>(storage.data()) + header, pointers.data(),
+                        pointers.size() * sizeof(VstEvent*));
         return events;
     }
 
