@@ -16,15 +16,15 @@ void Lfo::setRate(float x) {
 
 void Lfo::setShape(float x) {
     if (x < 0.25f)
-        shape = 0;
+        shape = Sine;
     else if (x < 0.5f)
-        shape = 1;
+        shape = Square;
     else if (x < 0.75f)
-        shape = 2;
+        shape = Saw;
     else
-        shape = 3;
+        shape = SampleAndHold;
 }
 
 void Lfo::setDestination(float x) {
-    destination = engine::fiveWayChoice(x);
+    destination = static_cast<Destination>(engine::fiveWayChoice(x));
 }

@@ -1,7 +1,6 @@
 // Low-frequency oscillator, 0.1 to 50.1 Hz: sine, square, saw or sample-and-hold.
 //
-// Produces a value only; the render loop routes it by destination code
-// (0 none, 1 pitch, 2 pulse width, 3 cutoff, 4 volume).
+// Produces a value only; the render loop routes it by its destination.
 //
 // Threads: the audio thread ticks; the setters (and `depth`) are parameter changes
 // from the control thread and may land between any two ticks.
@@ -13,14 +12,24 @@
 #include <cstdint>
 
 struct Lfo {
-    int32_t destination = 0; // 0..4
-    float sampleRate = 0;    // Hz
+    // The codes are the order of the "LFO1 Typ" and "LFO1 Dest" choices (and LFO 2's).
+    enum Shape : int32_t { Sine = 0, Square = 1, Saw = 2, SampleAndHold = 3 };
+    enum Destination : int32_t {
+        ToNothing = 0,
+        ToPitch = 1,
+        ToPulseWidth = 2,
+        ToCutoff = 3,
+        ToVolume = 4
+    };
+
+    Destination destination = ToNothing;
+    float sampleRate = 0; // Hz
     float sineTable[512] = {};
     float increment = 0; // table points per sample
     float depth = 0;     // output scale, the parameter value as it arrives
     double phase = 0;    // table points, 0..512
     double phaseScale = 0;
-    int32_t shape = 0; // 0 sine, 1 square, 2 saw, 3 sample-and-hold
+    Shape shape = Sine;
 
     // Control thread, never while the audio thread ticks (the sine table changes).
     void setSampleRate(float rate);
@@ -56,7 +65,7 @@ inline float Lfo::tickAt(double& position, float& heldValue) const {
 
     double value;
     switch (shape) {
-    case 0: {
+    case Sine: {
         const int32_t i = engine::truncateToInt32(position);
         const double fraction = position - i;
         const double a = sineTable[static_cast<uint32_t>(i) & engine::kTableMask];
@@ -64,9 +73,9 @@ inline float Lfo::tickAt(double& position, float& heldValue) const {
         value = a + (b - a) * fraction;
         break;
     }
-    case 1: value = position < 256.0 ? -1.0 : 1.0; break;
-    case 2: value = position * 0.001953125 * 2.0 - 1.0; break; // -1 at 0 rising to +1 at 512
-    default:
+    case Square: value = position < 256.0 ? -1.0 : 1.0; break;
+    case Saw: value = position * 0.001953125 * 2.0 - 1.0; break; // -1 at 0 rising to +1 at 512
+    default:                                                     // SampleAndHold
         // Renewed only on this LFO's own wraps, but shared with the other LFO.
         if (wrapped) heldValue = static_cast<float>(random_source::nextSample());
         value = heldValue;
@@ -77,6 +86,6 @@ inline float Lfo::tickAt(double& position, float& heldValue) const {
 
 inline void Lfo::advanceAt(double& position, float& heldValue) const {
     position += increment;
-    if (engine::wrapPhase(position) && shape == 3)
+    if (engine::wrapPhase(position) && shape == SampleAndHold)
         heldValue = static_cast<float>(random_source::nextSample());
 }

@@ -50,11 +50,11 @@ void OscillatorPair::startNote(int note) {
 }
 
 void OscillatorPair::setWave1(float x) {
-    wave1 = engine::fiveWayChoice(x);
+    wave1 = static_cast<Waveform>(engine::fiveWayChoice(x));
 }
 
 void OscillatorPair::setWave2(float x) {
-    wave2 = engine::fiveWayChoice(x);
+    wave2 = static_cast<Waveform>(engine::fiveWayChoice(x));
 }
 
 void OscillatorPair::setGlide(float type, float amount) {

@@ -1,8 +1,7 @@
 // Two wavetable oscillators sharing one gliding pitch.
 //
 // Oscillator 1 plays the note's current frequency; oscillator 2 runs at osc2Ratio
-// times that. Phases are in table points (0..512). Waveform codes: 0 saw, 1 pulse,
-// 2 triangle, 3 sine, 4 noise.
+// times that. Phases are in table points (0..512).
 //
 // Threads: the audio thread ticks, retunes and starts notes; parameter changes come
 // from the host's control thread through the setters and by writing the tuning, pulse
@@ -18,6 +17,10 @@
 #include <cstdint>
 
 struct OscillatorPair {
+    // What each oscillator plays; the codes are the order of the "Wave1" and "Wave2"
+    // choices.
+    enum Waveform : int32_t { Saw = 0, Pulse = 1, Triangle = 2, Sine = 3, Noise = 4 };
+
     const WavetableBank* tables; // the synth's bank, set when the engine is built
     float sampleRate;            // Hz
     double pitchTable[128];      // Hz per MIDI note, by repeated multiplication
@@ -28,12 +31,12 @@ struct OscillatorPair {
     double tuning1;              // frequency factor of oscillator 1
     double tuning2;              // frequency factor of oscillator 2
     double osc2Ratio;            // f2 / f1
-    int32_t wave1;               // 0..4
-    int32_t wave2;               // 0..4
-    double phaseScale;           // 512 / sampleRate
-    bool syncEnabled;            // oscillator 1 restarts with each cycle of oscillator 2
-    double pulseWidth1;          // table points, 0..512
-    double pulseWidth2;          // table points, 2..510
+    Waveform wave1;
+    Waveform wave2;
+    double phaseScale;  // 512 / sampleRate
+    bool syncEnabled;   // oscillator 1 restarts with each cycle of oscillator 2
+    double pulseWidth1; // table points, 0..512
+    double pulseWidth2; // table points, 2..510
     bool glideEnabled;
     bool glideDepthMode;    // set: "Depth" (fixed rate), clear: "Time" (fixed duration)
     double glideRate;       // Depth: frequency factor per sample
@@ -63,8 +66,8 @@ struct OscillatorPair {
         // The waveforms the tables were chosen for, taken together with them: a host
         // thread switching a waveform while a stretch plays must not pair a new
         // waveform with an old table (noise has none).
-        int32_t wave1;
-        int32_t wave2;
+        Waveform wave1;
+        Waveform wave2;
     };
 
     // Control thread, at construction.
@@ -114,14 +117,16 @@ inline double readTable(const float* table, double position) {
 
 // The table a waveform reads for a table note: the saw for saw and pulse, the
 // triangle, the sine; none for noise.
-inline const float* waveformTable(const WavetableBank& bank, int32_t wave, int32_t note) {
+inline const float* waveformTable(const WavetableBank& bank, OscillatorPair::Waveform wave,
+                                  int32_t note) {
     switch (wave) {
-    case 0:
-    case 1: return bank.sawTable(note);
-    case 2: return bank.triangleTable(note);
-    case 3: return bank.sineTable();
-    default: return nullptr; // 4, noise
+    case OscillatorPair::Saw:
+    case OscillatorPair::Pulse: return bank.sawTable(note);
+    case OscillatorPair::Triangle: return bank.triangleTable(note);
+    case OscillatorPair::Sine: return bank.sineTable();
+    case OscillatorPair::Noise: break;
     }
+    return nullptr;
 }
 
 // One oscillator's sample from its waveformTable, for every waveform but the pulse.
@@ -192,7 +197,7 @@ inline OscillatorPair::Step OscillatorPair::frequencyStepFor(double pitchFactor)
     // Exact boundaries instead of two logarithms; mostly the note of the last sample.
     tableNote1 = noteBrackets.find(f1, tableNote1);
     tableNote2 = noteBrackets.find(f2, tableNote2);
-    const int32_t waveform1 = wave1, waveform2 = wave2;
+    const Waveform waveform1 = wave1, waveform2 = wave2;
     return Step{phaseScale * f1,
                 f2 * phaseScale,
                 tableNote1,
@@ -211,16 +216,15 @@ inline OscillatorPair::Output OscillatorPair::play(const Step& step, float pwm) 
     if (engine::wrapPhase(phase2) && syncEnabled) phase1 = phase2;
 
     // The pulse offsets are not reduced modulo 512; only the point indices are.
-    constexpr int32_t kPulse = 1;
     Output out;
     out.out1 = static_cast<float>(
-        step.wave1 == kPulse
+        step.wave1 == Pulse
             ? engine::pulseSample(step.table1, phase1,
                                   (pulseWidth1 + phase1) +
                                       static_cast<double>(pwm) * static_cast<double>(506.88f))
             : engine::waveformSample(step.table1, phase1));
     out.out2 = static_cast<float>(
-        step.wave2 == kPulse ? engine::pulseSample(step.table2, phase2, pulseWidth2 + phase2)
-                             : engine::waveformSample(step.table2, phase2));
+        step.wave2 == Pulse ? engine::pulseSample(step.table2, phase2, pulseWidth2 + phase2)
+                            : engine::waveformSample(step.table2, phase2));
     return out;
 }

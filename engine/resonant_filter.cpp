@@ -16,7 +16,7 @@ void ResonantFilter::setSampleRate(float rate) {
 }
 
 void ResonantFilter::setMode(float value) {
-    mode = value >= 0.5f ? 1 : 0;
+    mode = value >= 0.5f ? HighPass : LowPass;
     updateCoefficients();
 }
 
@@ -94,11 +94,11 @@ void ResonantFilter::updateCoefficients() {
     // of two passes through a division untouched while the quotient stays clear of the
     // subnormals (1 -+ cw is 0 or at least 2^-53, a0 at least 1), so one division gives
     // all three with the bits of three.
-    const double sum = mode == 1 ? 1.0 + cw : 1.0 - cw;
+    const double sum = mode == HighPass ? 1.0 + cw : 1.0 - cw;
     a0 = 1.0 + alpha; // kept undivided; the difference equation does not use it
     const double b = sum * 0.5 / a0;
     b0 = b;
-    b1 = mode == 1 ? -2.0 * b : 2.0 * b;
+    b1 = mode == HighPass ? -2.0 * b : 2.0 * b;
     b2 = b;
     a1 = -2.0 * cw / a0;
     a2 = (1.0 - alpha) / a0;

@@ -17,7 +17,10 @@
 #include <cstdint>
 
 struct ResonantFilter {
-    int32_t mode = 0;              // 0 low-pass, 1 high-pass
+    // The codes are the order of the "Filter" choices.
+    enum Mode : int32_t { LowPass = 0, HighPass = 1 };
+
+    Mode mode = LowPass;
     float sampleRate = 44100;      // Hz
     float angularCutoff = 0;       // radians per sample
     float resonanceFactor = 1;     // 1 (no peak) .. 100; divides sin(w) in alpha
@@ -35,7 +38,7 @@ struct ResonantFilter {
     bool coefficientsCached = false;  // the coefficients come from the three values below
     uint32_t coefficientsCutoff = 0;  // bits of angularCutoff
     uint32_t coefficientsDivisor = 0; // bits of resonanceFactor
-    int32_t coefficientsMode = 0;
+    Mode coefficientsMode = LowPass;
 
     // Control thread, never while the audio thread processes.
     void setSampleRate(float rate);

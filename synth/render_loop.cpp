@@ -50,9 +50,6 @@ namespace {
 
 constexpr int32_t kStretch = 64; // frames rendered unit by unit
 
-constexpr int32_t kSampleAndHold = 3; // LFO shape
-constexpr int32_t kNoise = 4;         // waveform
-
 } // namespace
 
 // A block is rendered in stretches of up to kStretch frames, one stage at a time: the
@@ -67,21 +64,22 @@ constexpr int32_t kNoise = 4;         // waveform
 void SynthCore::renderFrames(float* left, float* right, int32_t first, int32_t frames,
                              const render_steps::BlockValues& block) {
     using namespace render_steps;
-    const bool sampleAndHold = lfo1.shape == kSampleAndHold || lfo2.shape == kSampleAndHold;
-    const bool noise = oscillators.wave1 == kNoise || oscillators.wave2 == kNoise;
+    const bool sampleAndHold = lfo1.shape == Lfo::SampleAndHold || lfo2.shape == Lfo::SampleAndHold;
+    const bool noise =
+        oscillators.wave1 == OscillatorPair::Noise || oscillators.wave2 == OscillatorPair::Noise;
     if (sampleAndHold && noise) {
         renderSampleBySample(left, right, first, frames, block);
         return;
     }
     const bool modulated = isRouted(lfo1.destination) || isRouted(lfo2.destination);
-    const bool pitchRouted = lfo1.destination == kToPitch || lfo2.destination == kToPitch;
+    const bool pitchRouted = lfo1.destination == Lfo::ToPitch || lfo2.destination == Lfo::ToPitch;
     // With no pitch LFO and no glide under way, every sample's frequency work gives the
     // same step, taken once.
     const bool steadyPitch = !pitchRouted && oscillators.pitchStandsStill();
     // Envelope 1 or an LFO may move the cutoff: then the coefficients are worked out for
     // a stretch ahead of the filter's feedback.
-    const bool sweptCutoff =
-        block.depth1 != 0.0f || lfo1.destination == kToCutoff || lfo2.destination == kToCutoff;
+    const bool sweptCutoff = block.depth1 != 0.0f || lfo1.destination == Lfo::ToCutoff ||
+                             lfo2.destination == Lfo::ToCutoff;
     using Stretch = void (SynthCore::*)(float*, float*, int32_t, const BlockValues&);
     static constexpr Stretch kStretches[2][2][2] = {
         {{&SynthCore::renderStretch<false, false, false>,

@@ -5,6 +5,8 @@
 // the output is defined sample for sample, so none of this may be simplified.
 #pragma once
 
+#include "engine/lfo.h"
+
 #include <cstdint>
 
 namespace render_steps {
@@ -29,18 +31,9 @@ inline BlockValues blockValues(float oscMix, float env1Depth, float env2Depth, f
     return values;
 }
 
-// LFO destination codes.
-enum Destination : int32_t {
-    kToNothing = 0,
-    kToPitch = 1,
-    kToPulseWidth = 2,
-    kToCutoff = 3,
-    kToVolume = 4
-};
-
 // Whether an LFO's output reaches anything.
-inline bool isRouted(int32_t destination) {
-    return destination >= kToPitch && destination <= kToVolume;
+inline bool isRouted(Lfo::Destination destination) {
+    return destination >= Lfo::ToPitch && destination <= Lfo::ToVolume;
 }
 
 // What the two LFOs add to each destination in one sample; 0 where none contributes.
@@ -50,23 +43,24 @@ struct Modulation {
     float cutoff = 0;     // normalised cutoff
     float volume = 0;
 
-    float* sumFor(int32_t destination) {
+    float* sumFor(Lfo::Destination destination) {
         switch (destination) {
-        case kToPitch: return &pitch;
-        case kToPulseWidth: return &pulseWidth;
-        case kToCutoff: return &cutoff;
-        case kToVolume: return &volume;
+        case Lfo::ToPitch: return &pitch;
+        case Lfo::ToPulseWidth: return &pulseWidth;
+        case Lfo::ToCutoff: return &cutoff;
+        case Lfo::ToVolume: return &volume;
         default: return nullptr;
         }
     }
 };
 
-inline double lfoTerm(int32_t destination, float output) {
-    return destination == kToPulseWidth ? (double(output) + 1.0) * 0.5 : double(output);
+inline double lfoTerm(Lfo::Destination destination, float output) {
+    return destination == Lfo::ToPulseWidth ? (double(output) + 1.0) * 0.5 : double(output);
 }
 
 // LFO 1's term starts each sum, LFO 2's is added to it.
-inline Modulation modulation(int32_t destination1, float l1, int32_t destination2, float l2) {
+inline Modulation modulation(Lfo::Destination destination1, float l1, Lfo::Destination destination2,
+                             float l2) {
     Modulation sums;
     if (float* sum = sums.sumFor(destination1))
         *sum = static_cast<float>(lfoTerm(destination1, l1));

@@ -67,7 +67,7 @@ TEST(FastPath, CutoffAngleMatchesThePowerOfTwoEverywhere) {
 // The coefficients share one division among b0, b1 and b2; against the formula as
 // written, for every 64th float angle the filter can reach, both modes, three divisors.
 TEST(FastPath, CoefficientsMatchTheFormulaAsWritten) {
-    for (int mode : {0, 1}) {
+    for (ResonantFilter::Mode mode : {ResonantFilter::LowPass, ResonantFilter::HighPass}) {
         for (float divisor : {1.0f, 30.25f, 100.0f}) {
             ResonantFilter filter;
             filter.mode = mode;
@@ -77,9 +77,10 @@ TEST(FastPath, CoefficientsMatchTheFormulaAsWritten) {
                 filter.updateCoefficients();
                 const double cw = std::cos(double(w));
                 const double alpha = std::sin(double(w)) / divisor;
-                double b0 = mode ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
-                double b1 = mode ? -(1.0 + cw) : 1.0 - cw;
-                double b2 = mode ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
+                const bool highPass = mode == ResonantFilter::HighPass;
+                double b0 = highPass ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
+                double b1 = highPass ? -(1.0 + cw) : 1.0 - cw;
+                double b2 = highPass ? (1.0 + cw) * 0.5 : (1.0 - cw) * 0.5;
                 const double a0 = 1.0 + alpha;
                 b0 /= a0, b1 /= a0, b2 /= a0;
                 ASSERT_TRUE(sameBits(filter.b0, b0)) << w;
@@ -133,7 +134,7 @@ TEST(FastPath, FilterCachesFollowCutoffRateModeAndResonance) {
     expectSameAsUncached(filter, 0.5f);
     filter.setResonance(1.0f);
     expectSameAsUncached(filter, 0.5f);
-    filter.mode = 0;
+    filter.mode = ResonantFilter::LowPass;
     expectSameAsUncached(filter, 0.5f);
     filter.resonanceFactor = 100.0f;
     expectSameAsUncached(filter, 0.5f);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -35,15 +36,23 @@ TEST(Lfo, RateRunsFromATenthTo50Point1Hz) {
 
 TEST(Lfo, BoundariesBelongToTheUpperChoice) {
     Lfo lfo;
-    const float shapes[][2] = {{0.2499f, 0}, {0.25f, 1}, {0.5f, 2}, {0.75f, 3}, {1.0f, 3}};
-    for (const auto& [x, code] : shapes) {
+    const std::pair<float, Lfo::Shape> shapes[] = {{0.2499f, Lfo::Sine},
+                                                   {0.25f, Lfo::Square},
+                                                   {0.5f, Lfo::Saw},
+                                                   {0.75f, Lfo::SampleAndHold},
+                                                   {1.0f, Lfo::SampleAndHold}};
+    for (const auto& [x, shape] : shapes) {
         lfo.setShape(x);
-        EXPECT_EQ(lfo.shape, code) << x;
+        EXPECT_EQ(lfo.shape, shape) << x;
     }
-    const float destinations[][2] = {{0.1999f, 0}, {0.2f, 1}, {0.4f, 2}, {0.6f, 3}, {0.8f, 4}};
-    for (const auto& [x, code] : destinations) {
+    const std::pair<float, Lfo::Destination> destinations[] = {{0.1999f, Lfo::ToNothing},
+                                                               {0.2f, Lfo::ToPitch},
+                                                               {0.4f, Lfo::ToPulseWidth},
+                                                               {0.6f, Lfo::ToCutoff},
+                                                               {0.8f, Lfo::ToVolume}};
+    for (const auto& [x, destination] : destinations) {
         lfo.setDestination(x);
-        EXPECT_EQ(lfo.destination, code) << x;
+        EXPECT_EQ(lfo.destination, destination) << x;
     }
 }
 

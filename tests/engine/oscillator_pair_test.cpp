@@ -86,8 +86,8 @@ TEST_F(OscillatorPairTest, PicksTheTablesOfTheNoteBelowAtTuningOne) {
 TEST_F(OscillatorPairTest, WaveformsReadTheirTables) {
     osc.setWave1(0.45f); // triangle
     osc.setWave2(0.6f);  // sine: the boundary belongs to the upper choice
-    ASSERT_EQ(osc.wave1, 2);
-    ASSERT_EQ(osc.wave2, 3);
+    ASSERT_EQ(osc.wave1, OscillatorPair::Triangle);
+    ASSERT_EQ(osc.wave2, OscillatorPair::Sine);
     play(69);
     for (int i = 0; i < 100; ++i) {
         const OscillatorPair::Output out = osc.tick(0, 0.7f); // pwm leaves these alone
@@ -262,12 +262,12 @@ TEST_F(OscillatorPairTest, RecoversFromAnInfiniteFrequency) {
 // The render loop plays one Step for a stretch of samples while a host thread may switch
 // a waveform: a Step keeps the waveforms its tables were chosen for.
 TEST_F(OscillatorPairTest, AStepPlaysTheWaveformsItsTablesWereChosenFor) {
-    osc.wave1 = 4; // noise: no table
-    osc.wave2 = 4;
+    osc.wave1 = OscillatorPair::Noise; // no table
+    osc.wave2 = OscillatorPair::Noise;
     play(60);
     const OscillatorPair::Step step = osc.frequencyStep(0.0f);
-    osc.wave1 = 1; // pulse and saw now, but the step was taken for noise
-    osc.wave2 = 0;
+    osc.wave1 = OscillatorPair::Pulse; // but the step was taken for noise
+    osc.wave2 = OscillatorPair::Saw;
     random_source::seed = 1;
     const OscillatorPair::Output out = osc.play(step, 0.0f);
     random_source::seed = 1;

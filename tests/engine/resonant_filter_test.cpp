@@ -54,12 +54,12 @@ TEST(ResonantFilter, CoefficientsAtAQuarterOfTheRate) {
     EXPECT_NEAR(filter.a2, 0.0, 1e-7);
 
     filter.setMode(0.5f);
-    EXPECT_EQ(filter.mode, 1);
+    EXPECT_EQ(filter.mode, ResonantFilter::HighPass);
     EXPECT_NEAR(filter.b0, 0.25, 1e-7);
     EXPECT_NEAR(filter.b1, -0.5, 1e-7);
     EXPECT_NEAR(filter.b2, 0.25, 1e-7);
     filter.setMode(0.4999f);
-    EXPECT_EQ(filter.mode, 0);
+    EXPECT_EQ(filter.mode, ResonantFilter::LowPass);
 }
 
 TEST(ResonantFilter, LowPassPassesAndHighPassBlocksDirectCurrent) {

@@ -243,9 +243,9 @@ TEST(ParameterEffects, GlideAmountSetsTheAmountOfTheModeInForce) {
 TEST(ParameterEffects, FilterModeCutoffAndResonance) {
     auto synth = makeSynth();
     synth->setParameter(kFilterType, 0.5f);
-    EXPECT_EQ(synth->filter.mode, 1);
+    EXPECT_EQ(synth->filter.mode, ResonantFilter::HighPass);
     synth->setParameter(kFilterType, 0.4999f);
-    EXPECT_EQ(synth->filter.mode, 0);
+    EXPECT_EQ(synth->filter.mode, ResonantFilter::LowPass);
     synth->setParameter(kCutoff, 0.0f);
     EXPECT_NEAR(synth->filter.angularCutoff, 0.0056990343f, 1e-9);
 
@@ -279,16 +279,16 @@ TEST(ParameterEffects, EachLfoTakesItsOwnFourParameters) {
     synth->setParameter(kLfo2Rate, 1.0f);
     synth->setParameter(kLfo2Depth, 0.6f);
     synth->setParameter(kLfo2Destination, 0.8f);
-    EXPECT_EQ(synth->lfo2.shape, 3);
+    EXPECT_EQ(synth->lfo2.shape, Lfo::SampleAndHold);
     EXPECT_NEAR(synth->lfo2.increment, 50.1 * 512.0 / 44100.0, 1e-5);
     EXPECT_EQ(synth->lfo2.depth, 0.6f);
-    EXPECT_EQ(synth->lfo2.destination, 4);
-    EXPECT_EQ(synth->lfo1.shape, 0);
+    EXPECT_EQ(synth->lfo2.destination, Lfo::ToVolume);
+    EXPECT_EQ(synth->lfo1.shape, Lfo::Sine);
     EXPECT_EQ(synth->lfo1.depth, 0.0f);
-    EXPECT_EQ(synth->lfo1.destination, 0);
+    EXPECT_EQ(synth->lfo1.destination, Lfo::ToNothing);
 
     synth->setParameter(kLfo1Destination, 0.2f);
-    EXPECT_EQ(synth->lfo1.destination, 1);
+    EXPECT_EQ(synth->lfo1.destination, Lfo::ToPitch);
 }
 
 } // namespace

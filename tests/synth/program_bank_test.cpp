@@ -51,9 +51,9 @@ TEST(Programs, LoadingSetsEveryValueAndLeavesTheRecordUnchanged) {
         EXPECT_EQ(synth->getParameter(i), before.values[i]) << i;
         EXPECT_EQ(record.values[i], before.values[i]) << i;
     }
-    EXPECT_EQ(synth->oscillators.wave2, 0); // 4/40
-    EXPECT_EQ(synth->lfo2.destination, 4);  // 34/40
-    EXPECT_EQ(synth->filter.mode, 0);       // 14/40
+    EXPECT_EQ(synth->oscillators.wave2, OscillatorPair::Saw); // 4/40
+    EXPECT_EQ(synth->lfo2.destination, Lfo::ToVolume);        // 34/40
+    EXPECT_EQ(synth->filter.mode, ResonantFilter::LowPass);   // 14/40
 }
 
 TEST(Programs, GlideTypeIsLoadedBeforeGlideAmount) {

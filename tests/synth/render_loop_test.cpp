@@ -44,24 +44,24 @@ TEST(RenderSteps, AmplitudeAndVolumeWorkedExamples) {
     EXPECT_EQ(amplitude(0.8f, 0.0f, 1.0f, none.depth2), 0.0f);
 
     // Both LFOs on the volume at +1: the factor (2 + 1) * 0.5.
-    const Modulation both = modulation(kToVolume, 1.0f, kToVolume, 1.0f);
+    const Modulation both = modulation(Lfo::ToVolume, 1.0f, Lfo::ToVolume, 1.0f);
     EXPECT_EQ(both.volume, 2.0f);
     EXPECT_EQ(amplitude(0.5f, both.volume, 1.0f, 1.0f), 0.75f);
 }
 
 TEST(RenderSteps, ModulationSumsByDestination) {
-    const Modulation pulse = modulation(kToPulseWidth, 1.0f, kToPulseWidth, 1.0f);
+    const Modulation pulse = modulation(Lfo::ToPulseWidth, 1.0f, Lfo::ToPulseWidth, 1.0f);
     EXPECT_EQ(pulse.pulseWidth, 2.0f);
     EXPECT_EQ(pulse.pitch, 0.0f);
 
-    const Modulation split = modulation(kToPitch, 0.25f, kToCutoff, -0.5f);
+    const Modulation split = modulation(Lfo::ToPitch, 0.25f, Lfo::ToCutoff, -0.5f);
     EXPECT_EQ(split.pitch, 0.25f);
     EXPECT_EQ(split.cutoff, -0.5f);
     EXPECT_EQ(split.pulseWidth, 0.0f);
     EXPECT_EQ(split.volume, 0.0f);
 
-    EXPECT_EQ(modulation(kToNothing, 1.0f, kToPulseWidth, -1.0f).pulseWidth, 0.0f);
-    EXPECT_EQ(modulation(kToPitch, 0.5f, kToPitch, 0.25f).pitch, 0.75f);
+    EXPECT_EQ(modulation(Lfo::ToNothing, 1.0f, Lfo::ToPulseWidth, -1.0f).pulseWidth, 0.0f);
+    EXPECT_EQ(modulation(Lfo::ToPitch, 0.5f, Lfo::ToPitch, 0.25f).pitch, 0.75f);
 }
 
 TEST(RenderLoop, CutoffBeyondOneIsClampedByTheFilter) {
