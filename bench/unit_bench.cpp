@@ -48,8 +48,8 @@ struct OscillatorBench {
         pair.tables = bank.get();
         pair.setSampleRate(kRate);
         pair.tuning2 = tuningFactor(0.5f, 0.51f);
-        pair.pulseWidth1 = 0.3 * 512.0;
-        pair.pulseWidth2 = 0.7 * 508.0 + 2.0;
+        pair.setPulseWidth1(0.3f);
+        pair.setPulseWidth2(0.7f);
         pair.setWave1(kWaveValues[wave]);
         pair.setWave2(kWaveValues[wave]);
         pair.glideEnabled = glide;

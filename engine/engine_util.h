@@ -1,5 +1,5 @@
 // Small pieces shared by the engine units: the note pitches, the sine cycle, phase
-// wrapping and the five-way choice decoding.
+// wrapping and the decoding of choices.
 #pragma once
 
 #include <cmath>
@@ -87,14 +87,36 @@ inline bool wrapPhase(double& phase) {
     return true;
 }
 
-// A normalised value to a code 0..4. The thresholds are single precision and a value on a
-// boundary belongs to the upper code.
+// Choices. A normalised value selects a code by strict tests against single-precision
+// thresholds, so a value on a boundary belongs to the upper code. The units decode their
+// settings with these, and the value texts name what they decode, so the text always
+// names what is heard.
+
+// A code 0..4 ("Wave1", "LFO1 Dest").
 inline int32_t fiveWayChoice(float x) {
     if (x < 0.2f) return 0;
     if (x < 0.4f) return 1;
     if (x < 0.6f) return 2;
     if (x < 0.8f) return 3;
     return 4;
+}
+
+// A code 0..3 ("LFO1 Typ").
+inline int32_t fourWayChoice(float x) {
+    if (x < 0.25f) return 0;
+    if (x < 0.5f) return 1;
+    if (x < 0.75f) return 2;
+    return 3;
+}
+
+// A two-way type ("Filter", "GlideTyp") takes its second choice from 0.5 up.
+inline bool isSecondChoice(float x) {
+    return x >= 0.5f;
+}
+
+// A switch ("Sync", "Glide") is on only above 0.5: 0.5 itself is off.
+inline bool isSwitchedOn(float x) {
+    return x > 0.5f;
 }
 
 } // namespace engine

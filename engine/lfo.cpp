@@ -15,16 +15,9 @@ void Lfo::setRate(float x) {
 }
 
 void Lfo::setShape(float x) {
-    if (x < 0.25f)
-        shape = Sine;
-    else if (x < 0.5f)
-        shape = Square;
-    else if (x < 0.75f)
-        shape = Saw;
-    else
-        shape = SampleAndHold;
+    shape = shapeFor(x);
 }
 
 void Lfo::setDestination(float x) {
-    destination = static_cast<Destination>(engine::fiveWayChoice(x));
+    destination = destinationFor(x);
 }

@@ -22,6 +22,13 @@ struct Lfo {
         ToVolume = 4
     };
 
+    // The settings from their normalised parameter values; the value texts decode with
+    // these too.
+    static Shape shapeFor(float x) { return static_cast<Shape>(engine::fourWayChoice(x)); }
+    static Destination destinationFor(float x) {
+        return static_cast<Destination>(engine::fiveWayChoice(x));
+    }
+
     Destination destination = ToNothing;
     float sampleRate = 0; // Hz
     float sineTable[512] = {};

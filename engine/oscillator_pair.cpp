@@ -50,20 +50,20 @@ void OscillatorPair::startNote(int note) {
 }
 
 void OscillatorPair::setWave1(float x) {
-    wave1 = static_cast<Waveform>(engine::fiveWayChoice(x));
+    wave1 = waveformFor(x);
 }
 
 void OscillatorPair::setWave2(float x) {
-    wave2 = static_cast<Waveform>(engine::fiveWayChoice(x));
+    wave2 = waveformFor(x);
 }
 
 void OscillatorPair::setGlide(float type, float amount) {
-    if (type >= 0.5f) {
+    if (isDepthGlide(type)) {
         glideDepthMode = true;
-        glideRate = depthGlideRate(amount);
+        setGlideRate(amount);
     } else {
         glideDepthMode = false;
-        glideTime = static_cast<double>(amount) * amount * 2.99 + 0.01; // 0.01 .. 3 s
+        setGlideTime(amount);
     }
 }
 

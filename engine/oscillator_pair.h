@@ -21,6 +21,15 @@ struct OscillatorPair {
     // choices.
     enum Waveform : int32_t { Saw = 0, Pulse = 1, Triangle = 2, Sine = 3, Noise = 4 };
 
+    // The settings from their normalised parameter values; the value texts decode with
+    // these too.
+    static Waveform waveformFor(float x) { return static_cast<Waveform>(engine::fiveWayChoice(x)); }
+    static bool isDepthGlide(float type) { return engine::isSecondChoice(type); }
+    // "Time" glide duration: 0.01 s at 0 to 3 s at 1.
+    static double glideSeconds(float amount) {
+        return static_cast<double>(amount) * amount * 2.99 + 0.01;
+    }
+
     const WavetableBank* tables; // the synth's bank, set when the engine is built
     float sampleRate;            // Hz
     double pitchTable[128];      // Hz per MIDI note, by repeated multiplication
@@ -31,12 +40,12 @@ struct OscillatorPair {
     double tuning1;              // frequency factor of oscillator 1
     double tuning2;              // frequency factor of oscillator 2
     double osc2Ratio;            // f2 / f1
-    Waveform wave1;
-    Waveform wave2;
-    double phaseScale;  // 512 / sampleRate
-    bool syncEnabled;   // oscillator 1 restarts with each cycle of oscillator 2
-    double pulseWidth1; // table points, 0..512
-    double pulseWidth2; // table points, 2..510
+    Waveform wave1;              // oscillator 1's
+    Waveform wave2;              // oscillator 2's
+    double phaseScale;           // 512 / sampleRate
+    bool syncEnabled;            // oscillator 1 restarts with each cycle of oscillator 2
+    double pulseWidth1;          // table points, 0..512
+    double pulseWidth2;          // table points, 2..510
     bool glideEnabled;
     bool glideDepthMode;    // set: "Depth" (fixed rate), clear: "Time" (fixed duration)
     double glideRate;       // Depth: frequency factor per sample
@@ -99,8 +108,15 @@ struct OscillatorPair {
     // waveforms its tables were chosen for).
     void setWave1(float x);
     void setWave2(float x);
+    // Control thread; may run beside the ticks. Oscillator 1's pulse offset is x x 512
+    // table points, 0..512; oscillator 2's x x 508 + 2, never silent.
+    void setPulseWidth1(float x) { pulseWidth1 = static_cast<double>(x) * 512.0; }
+    void setPulseWidth2(float x) { pulseWidth2 = static_cast<double>(x) * 508.0 + 2.0; }
     // Control thread; may run beside the ticks, which see the old or the new glide.
+    // setGlide chooses the mode by type and sets its amount; the other two set the
+    // amount of one mode and leave the mode as it is.
     void setGlide(float type, float amount);
+    void setGlideTime(float amount) { glideTime = glideSeconds(amount); }
     void setGlideRate(float amount);
 };
 

@@ -16,7 +16,7 @@ void ResonantFilter::setSampleRate(float rate) {
 }
 
 void ResonantFilter::setMode(float value) {
-    mode = value >= 0.5f ? HighPass : LowPass;
+    mode = modeFor(value);
     updateCoefficients();
 }
 

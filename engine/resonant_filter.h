@@ -20,6 +20,9 @@ struct ResonantFilter {
     // The codes are the order of the "Filter" choices.
     enum Mode : int32_t { LowPass = 0, HighPass = 1 };
 
+    // The mode from its normalised parameter value; the value text decodes with it too.
+    static Mode modeFor(float x) { return engine::isSecondChoice(x) ? HighPass : LowPass; }
+
     Mode mode = LowPass;
     float sampleRate = 44100;      // Hz
     float angularCutoff = 0;       // radians per sample

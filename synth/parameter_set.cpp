@@ -46,17 +46,17 @@ void SynthCore::applyParameter(const ParameterInfo& info, float value) {
         else
             oscillators.tuning2 = tuningFactor(parameters[kCoarse2], parameters[kFine2]);
         break;
-    case EngineEffect::PulseWidth1: oscillators.pulseWidth1 = double(value) * 512.0; break;
-    case EngineEffect::PulseWidth2: oscillators.pulseWidth2 = double(value) * 508.0 + 2.0; break;
-    case EngineEffect::Sync: oscillators.syncEnabled = value > 0.5f; break;
-    case EngineEffect::Glide: oscillators.glideEnabled = value > 0.5f; break;
+    case EngineEffect::PulseWidth1: oscillators.setPulseWidth1(value); break;
+    case EngineEffect::PulseWidth2: oscillators.setPulseWidth2(value); break;
+    case EngineEffect::Sync: oscillators.syncEnabled = engine::isSwitchedOn(value); break;
+    case EngineEffect::Glide: oscillators.glideEnabled = engine::isSwitchedOn(value); break;
     case EngineEffect::GlideType: oscillators.setGlide(value, parameters[kGlideAmount]); break;
     case EngineEffect::GlideAmount:
         // Only the amount of the mode in force changes, never the mode.
-        if (parameters[kGlideType] < 0.5f)
-            oscillators.glideTime = glideSeconds(value);
-        else
+        if (OscillatorPair::isDepthGlide(parameters[kGlideType]))
             oscillators.setGlideRate(value);
+        else
+            oscillators.setGlideTime(value);
         break;
     case EngineEffect::FilterType: filter.setMode(value); break;
     case EngineEffect::Cutoff: filter.setCutoff(value); break;

@@ -1,5 +1,10 @@
 #include "synth/parameters.h"
 
+#include "engine/engine_util.h"
+#include "engine/lfo.h"
+#include "engine/oscillator_pair.h"
+#include "engine/resonant_filter.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -49,22 +54,6 @@ const ParameterInfo kParameterTable[kNumParameters] = {
 
 namespace {
 
-// The same single-precision thresholds the engine decodes its choices with.
-int fiveWayChoice(float n) {
-    if (n < 0.2f) return 0;
-    if (n < 0.4f) return 1;
-    if (n < 0.6f) return 2;
-    if (n < 0.8f) return 3;
-    return 4;
-}
-
-int fourWayChoice(float n) {
-    if (n < 0.25f) return 0;
-    if (n < 0.5f) return 1;
-    if (n < 0.75f) return 2;
-    return 3;
-}
-
 // Truncation toward zero. Values are stored unclamped, so a wild one is held to
 // the integer range first rather than converted out of range.
 int truncated(double value) {
@@ -85,7 +74,9 @@ void writeWord(const char* word, char* text) {
 } // namespace
 
 void writeValueText(ValueText kind, float value, char* text) {
+    // Each in the order of its codes; the engine's decoders pick the word.
     static const char* const waveforms[] = {"Saw", "Pulse", "Tri", "Sine", "Noise"};
+    static const char* const filterModes[] = {"Lo-pass", "Hi-pass"};
     static const char* const lfoShapes[] = {"Sine", "Squ", "Saw", "S&H"};
     static const char* const destinations[] = {"----", "Pitch", "PWM", "Cutoff", "Volume"};
     const double n = value;
@@ -94,12 +85,14 @@ void writeValueText(ValueText kind, float value, char* text) {
     case VT::Percent: writeInteger(truncated(n * 100.0), text); break;
     case VT::Centred: writeInteger(truncated(n * 100.0 - 50.0), text); break;
     case VT::Semitones: writeInteger(truncated(n * 24.0 - 12.0), text); break;
-    case VT::Waveform: writeWord(waveforms[fiveWayChoice(value)], text); break;
-    case VT::OnOff: writeWord(value > 0.5f ? "ON" : "OFF", text); break;
-    case VT::GlideType: writeWord(value < 0.5f ? "Time" : "Depth", text); break;
-    case VT::FilterType: writeWord(value < 0.5f ? "Lo-pass" : "Hi-pass", text); break;
-    case VT::LfoShape: writeWord(lfoShapes[fourWayChoice(value)], text); break;
-    case VT::LfoDestination: writeWord(destinations[fiveWayChoice(value)], text); break;
+    case VT::Waveform: writeWord(waveforms[OscillatorPair::waveformFor(value)], text); break;
+    case VT::OnOff: writeWord(engine::isSwitchedOn(value) ? "ON" : "OFF", text); break;
+    case VT::GlideType:
+        writeWord(OscillatorPair::isDepthGlide(value) ? "Depth" : "Time", text);
+        break;
+    case VT::FilterType: writeWord(filterModes[ResonantFilter::modeFor(value)], text); break;
+    case VT::LfoShape: writeWord(lfoShapes[Lfo::shapeFor(value)], text); break;
+    case VT::LfoDestination: writeWord(destinations[Lfo::destinationFor(value)], text); break;
     case VT::Decibels: text[0] = 0; break; // written by the synth
     }
 }
@@ -116,8 +109,4 @@ double tuningFactor(float coarse, float fine) {
 float resonanceDivisor(float value) {
     const float r = static_cast<float>(double(value) * 9.0 + 1.0);
     return static_cast<float>(double(r) * double(r));
-}
-
-double glideSeconds(float value) {
-    return double(value) * double(value) * 2.99 + 0.01;
 }

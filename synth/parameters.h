@@ -63,7 +63,8 @@ enum class ValueText {
 };
 
 // What setting a parameter does besides storing its value. `unit` in the table
-// says which oscillator, envelope or LFO (0 or 1) the effect reaches.
+// says which oscillator, envelope or LFO (0 or 1) the effect reaches. Choices are
+// decoded, and the glide and pulse-width amounts mapped, by the engine units.
 enum class EngineEffect {
     None, // read by the render loop only
     Waveform,
@@ -113,6 +114,3 @@ double tuningFactor(float coarse, float fine);
 
 // Filter resonance divisor, 1 at 0 and 100 at 1.
 float resonanceDivisor(float value);
-
-// Glide duration in "Time" mode, 0.01 s at 0 to 3 s at 1.
-double glideSeconds(float value);
