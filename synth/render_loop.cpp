@@ -46,6 +46,38 @@ void SynthCore::render(float* left, float* right, int32_t sampleFrames) {
     renderFrames(left, right, first, frames, block);
 }
 
+// The whole chain one sample at a time, in the order that fixes the random draws: LFO
+// 1's sample-and-hold, LFO 2's, oscillator 1's noise, oscillator 2's.
+void SynthCore::renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
+                                     const render_steps::BlockValues& block) {
+    using namespace render_steps;
+    for (int32_t frame = first; frame < frames; ++frame) {
+        float l1 = 0.0f, l2 = 0.0f;
+        if (isRouted(lfo1.destination))
+            l1 = lfo1.tick(heldValue);
+        else
+            lfo1.advance(heldValue);
+        if (isRouted(lfo2.destination))
+            l2 = lfo2.tick(heldValue);
+        else
+            lfo2.advance(heldValue);
+        const float e1 = envelope1.tick();
+        const float e2 = envelope2.tick();
+        const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
+
+        const OscillatorPair::Output osc = oscillators.tick(mod.pitch, mod.pulseWidth);
+        const float o1 = ringModulated(osc.out1, osc.out2, parameters[kRingMod]);
+        const float x = oscillatorMix(o1, osc.out2, block);
+
+        filter.setCutoff(modulatedCutoff(e1, block.depth1, parameters[kCutoff], mod.cutoff));
+        const float y = filter.process(x);
+
+        const float out = withVolume(amplitude(y, mod.volume, e2, block.depth2), block.volume);
+        left[frame] = out;
+        right[frame] = out;
+    }
+}
+
 namespace {
 
 constexpr int32_t kStretch = 64; // frames rendered unit by unit
@@ -223,36 +255,4 @@ void SynthCore::renderStretch(float* left, float* right, int32_t n,
     filter.y2 = y2;
     lfo1.phase = lfoPhase1;
     lfo2.phase = lfoPhase2;
-}
-
-// The whole chain one sample at a time, in the order that fixes the random draws: LFO
-// 1's sample-and-hold, LFO 2's, oscillator 1's noise, oscillator 2's.
-void SynthCore::renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
-                                     const render_steps::BlockValues& block) {
-    using namespace render_steps;
-    for (int32_t frame = first; frame < frames; ++frame) {
-        float l1 = 0.0f, l2 = 0.0f;
-        if (isRouted(lfo1.destination))
-            l1 = lfo1.tick(heldValue);
-        else
-            lfo1.advance(heldValue);
-        if (isRouted(lfo2.destination))
-            l2 = lfo2.tick(heldValue);
-        else
-            lfo2.advance(heldValue);
-        const float e1 = envelope1.tick();
-        const float e2 = envelope2.tick();
-        const Modulation mod = modulation(lfo1.destination, l1, lfo2.destination, l2);
-
-        const OscillatorPair::Output osc = oscillators.tick(mod.pitch, mod.pulseWidth);
-        const float o1 = ringModulated(osc.out1, osc.out2, parameters[kRingMod]);
-        const float x = oscillatorMix(o1, osc.out2, block);
-
-        filter.setCutoff(modulatedCutoff(e1, block.depth1, parameters[kCutoff], mod.cutoff));
-        const float y = filter.process(x);
-
-        const float out = withVolume(amplitude(y, mod.volume, e2, block.depth2), block.volume);
-        left[frame] = out;
-        right[frame] = out;
-    }
 }

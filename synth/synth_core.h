@@ -83,13 +83,13 @@ class SynthCore {
     void noteOff(uint8_t key);
     // The per-sample chain of render over frames first..frames-1, and the two ways it
     // runs (see render_loop.cpp).
+    void renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
+                              const render_steps::BlockValues& block);
     void renderFrames(float* left, float* right, int32_t first, int32_t frames,
                       const render_steps::BlockValues& block);
     template <bool kSteadyPitch, bool kModulated, bool kSweptCutoff>
     void renderStretch(float* left, float* right, int32_t n,
                        const render_steps::BlockValues& block);
-    void renderSampleBySample(float* left, float* right, int32_t first, int32_t frames,
-                              const render_steps::BlockValues& block);
 
     // The value last set for each parameter; reads, texts and the render loop use it.
     float parameters[kNumParameters];
