@@ -87,7 +87,7 @@ class SynthCore {
                               const render_steps::BlockValues& block);
     void renderFrames(float* left, float* right, int32_t first, int32_t frames,
                       const render_steps::BlockValues& block);
-    template <bool kSteadyPitch, bool kModulated, bool kSweptCutoff>
+    template <bool kSteadyPitch, bool kModulated, bool kMovingCutoff>
     void renderStretch(float* left, float* right, int32_t n,
                        const render_steps::BlockValues& block);
 
