@@ -44,14 +44,16 @@ struct Lfo {
     void setRate(float x);
     void setShape(float x);
     void setDestination(float x);
-    // The rest: audio thread only.
-    // heldValue is the sample-and-hold value shared by both LFOs of one synth.
+    // Audio thread, once per sample. heldValue is the sample-and-hold value shared by
+    // both LFOs of one synth.
     float tick(float& heldValue);
     // tick without working out the output, for an LFO routed nowhere: the phase moves
     // and a sample-and-hold LFO still draws on its wraps, exactly as in tick.
     void advance(float& heldValue);
-    // tick and advance on a phase kept outside the record, which the render loop holds
-    // in a register for a stretch of samples; tick() is tickAt(phase, heldValue).
+
+    // For the staged render loop, which holds the phase in a register for a stretch of
+    // samples: tick and advance on a phase kept outside the record. tick() is
+    // tickAt(phase, heldValue). Audio thread.
     float tickAt(double& position, float& heldValue) const;
     void advanceAt(double& position, float& heldValue) const;
 };

@@ -64,6 +64,35 @@ struct OscillatorPair {
         float out2;
     };
 
+    // Control thread, at construction.
+    void init();
+    // Control thread, never while the audio thread ticks (the pitch table changes).
+    void setSampleRate(float rate);
+    // Control thread; may run beside the audio thread's ticks (a Step keeps the
+    // waveforms its tables were chosen for).
+    void setWave1(float x);
+    void setWave2(float x);
+    // Control thread; may run beside the ticks. Oscillator 1's pulse offset is x x 512
+    // table points, 0..512; oscillator 2's x x 508 + 2, never silent.
+    void setPulseWidth1(float x) { pulseWidth1 = static_cast<double>(x) * 512.0; }
+    void setPulseWidth2(float x) { pulseWidth2 = static_cast<double>(x) * 508.0 + 2.0; }
+    // Control thread; may run beside the ticks, which see the old or the new glide.
+    // setGlide chooses the mode by type and sets its amount; the other two set the
+    // amount of one mode and leave the mode as it is.
+    void setGlide(float type, float amount);
+    void setGlideTime(float amount) { glideTime = glideSeconds(amount); }
+    void setGlideRate(float amount);
+    // Audio thread, at the start of a block.
+    void retune(int note);
+    // Audio thread, from the MIDI intake between blocks.
+    void startNote(int note);
+    // Audio thread, once per sample. pitchModulation in octaves; pwm acts on oscillator
+    // 1's pulse only.
+    Output tick(float pitchModulation, float pwm);
+
+    // For the staged render loop: tick in pieces, so that a stretch of samples can run
+    // piece by piece. tick is play(frequencyStep(pitchModulation), pwm). Audio thread.
+
     // One sample's frequency work: the phase advances and the table notes.
     struct Step {
         double advance1; // table points
@@ -79,18 +108,6 @@ struct OscillatorPair {
         Waveform wave2;
     };
 
-    // Control thread, at construction.
-    void init();
-    // Control thread, never while the audio thread ticks (the pitch table changes).
-    void setSampleRate(float rate);
-    // Audio thread, at the start of a block.
-    void retune(int note);
-    // Audio thread, from the MIDI intake between blocks.
-    void startNote(int note);
-    // The per-sample operations, from here to pitchStandsStill: audio thread only.
-    // pitchModulation in octaves; pwm acts on oscillator 1's pulse only.
-    // tick is play(frequencyStep(pitchModulation), pwm).
-    Output tick(float pitchModulation, float pwm);
     // The glide step, the pitch modulation and the table notes of one sample; the same
     // as frequencyStepFor(pitchFactor(pitchModulation)).
     Step frequencyStep(float pitchModulation);
@@ -103,21 +120,6 @@ struct OscillatorPair {
     // With no glide under way, frequencyStep without pitch modulation gives the same
     // Step sample after sample, so one Step can play a stretch of samples.
     bool pitchStandsStill() const { return !glideEnabled || currentFrequency == targetFrequency; }
-
-    // Control thread; may run beside the audio thread's ticks (a Step keeps the
-    // waveforms its tables were chosen for).
-    void setWave1(float x);
-    void setWave2(float x);
-    // Control thread; may run beside the ticks. Oscillator 1's pulse offset is x x 512
-    // table points, 0..512; oscillator 2's x x 508 + 2, never silent.
-    void setPulseWidth1(float x) { pulseWidth1 = static_cast<double>(x) * 512.0; }
-    void setPulseWidth2(float x) { pulseWidth2 = static_cast<double>(x) * 508.0 + 2.0; }
-    // Control thread; may run beside the ticks, which see the old or the new glide.
-    // setGlide chooses the mode by type and sets its amount; the other two set the
-    // amount of one mode and leave the mode as it is.
-    void setGlide(float type, float amount);
-    void setGlideTime(float amount) { glideTime = glideSeconds(amount); }
-    void setGlideRate(float amount);
 };
 
 namespace engine {

@@ -51,7 +51,7 @@ struct ResonantFilter {
     // Audio thread every sample; also the control thread for the "Cutoff" parameter.
     void setCutoff(float value);
     void updateCoefficients();
-    // Audio thread, like everything below.
+    // Audio thread, once per sample.
     float process(float input);
 
     // setCutoff's work when the cached angle does not apply: the power of two.
@@ -60,10 +60,13 @@ struct ResonantFilter {
     // rounding, else by the library's power; exactAngleFor always takes the latter.
     float angleFor(float clamped) const;
     float exactAngleFor(float clamped) const;
+
+    // For the staged render loop. Audio thread.
+
     // process on a history kept outside the record: the render loop holds it in
-    // registers for a block, off the memory round trip of every sample.
+    // registers for a stretch of samples, off the memory round trip of every sample.
     float processWith(double& x1, double& x2, double& y1, double& y2, float input) const;
-    // The difference equation with coefficients and history both given: a sweeping
+    // The difference equation with coefficients and history both given: a moving
     // cutoff's coefficients can be worked out for a stretch ahead of the feedback.
     static float step(double b0, double b1, double b2, double a1, double a2, double& x1, double& x2,
                       double& y1, double& y2, float input);
