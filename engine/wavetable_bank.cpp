@@ -3,6 +3,7 @@
 #include "engine/engine_util.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -39,8 +40,21 @@ void addHarmonics(float* saw, float* triangle, const float* sine, int first, int
 } // namespace
 
 void WavetableBank::rebuild(float sampleRate) {
+    // Going down, each table is the one above plus the harmonics that have newly come
+    // below half the sample rate. A count at or below the one already held copies (so
+    // notes with 8 or fewer harmonics play the top tables); past 384 every lower note
+    // copies the fullest table.
     double noteHz[kNotes];
     engine::fillPitchTable(noteHz);
+    const double halfRate = sampleRate * 0.5;
+    int16_t held[kNotes];
+    held[kTopNote] = kTopHarmonics;
+    for (int note = kTopNote - 1; note >= 0; --note) {
+        const int32_t highest = engine::truncateToInt32(halfRate / noteHz[note]);
+        const bool adds = highest <= kMaxHarmonics && highest > held[note + 1];
+        held[note] = static_cast<int16_t>(adds ? highest : held[note + 1]);
+    }
+    if (built && std::memcmp(held, harmonics, sizeof held) == 0) return;
 
     float* sine = points + (256 << 9);
     engine::fillSineTable(sine);
@@ -52,18 +66,12 @@ void WavetableBank::rebuild(float sampleRate) {
     std::fill(triangle(kTopNote), triangle(kTopNote) + kTablePoints, 0.0f);
     addHarmonics(saw(kTopNote), triangle(kTopNote), sine, 1, kTopHarmonics);
 
-    // Going down, each table is the one above plus the harmonics that have newly come
-    // below half the sample rate. A count at or below the one already held copies (so
-    // notes with 8 or fewer harmonics play the top tables); past 384 every lower note
-    // copies the fullest table.
-    const double halfRate = sampleRate * 0.5;
-    int harmonics = kTopHarmonics;
     for (int note = kTopNote - 1; note >= 0; --note) {
         std::copy(saw(note + 1), saw(note + 1) + kTablePoints, saw(note));
         std::copy(triangle(note + 1), triangle(note + 1) + kTablePoints, triangle(note));
-        const int32_t highest = engine::truncateToInt32(halfRate / noteHz[note]);
-        if (highest > kMaxHarmonics || highest <= harmonics) continue;
-        addHarmonics(saw(note), triangle(note), sine, harmonics + 1, highest);
-        harmonics = highest;
+        if (held[note] > held[note + 1])
+            addHarmonics(saw(note), triangle(note), sine, held[note + 1] + 1, held[note]);
     }
+    std::memcpy(harmonics, held, sizeof held);
+    built = true;
 }

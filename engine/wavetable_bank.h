@@ -6,15 +6,23 @@
 // the top tables, at most 384).
 #pragma once
 
+#include <cstdint>
+
 struct WavetableBank {
     static constexpr int kPoints = 512;
     static constexpr int kNotes = 128;
     static constexpr int kSize = 257 * kPoints; // 131584 floats
 
     float points[kSize];
+    // How many harmonics each note's tables hold. The tables depend on the rate only
+    // through these counts, so a rate that gives the counts already built (the same
+    // rate, above all, which hosts set again after creating an instance) leaves them be.
+    int16_t harmonics[kNotes];
+    bool built = false;
 
-    // Rewrites every point of every table for this rate (Hz). Control thread, never
-    // while the audio thread reads the tables.
+    // Makes every table what it is at this rate (Hz): rewrites every point, unless the
+    // tables already hold what a rewrite would give. Control thread, never while the
+    // audio thread reads the tables.
     void rebuild(float sampleRate);
 
     // The tables; audio thread.
