@@ -71,6 +71,69 @@ float ResonantFilter::exactAngleFor(float clamped) const {
     return static_cast<float>(hz / sampleRate * static_cast<double>(6.2831855f));
 }
 
+namespace {
+
+// Four lanes of double, float and integer arithmetic: each lane runs the very operations
+// of the scalar code, and a processor with wide enough registers runs them at once.
+using Double4 = double __attribute__((vector_size(32)));
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int32_t __attribute__((vector_size(16)));
+using Uint4 = uint32_t __attribute__((vector_size(16)));
+using Int64x4 = int64_t __attribute__((vector_size(32)));
+
+// angleFor's estimate for four clamped cutoffs at once. A lane the estimate settles gets
+// its angle and a settled mask of all ones; any other lane (out of the table's range,
+// NaN, or too near a rounding boundary) is left to the library's power.
+void estimateAngles(const float* clamped, double cutoffSpan, double sampleRate, float* angles,
+                    Int4& settled) {
+    const Double4 y = Double4{clamped[0], clamped[1], clamped[2], clamped[3]} * cutoffSpan;
+    const Int64x4 inRange = (y >= 0.0) & (y < 64.0);
+    const Double4 sixtyFourths = (inRange ? y : Double4{}) * 64.0;
+    const Int4 k = __builtin_convertvector(sixtyFourths, Int4);
+    const Double4 x =
+        (sixtyFourths - __builtin_convertvector(k, Double4)) * (0.6931471805599453 / 64.0);
+    const Double4 series =
+        1.0 + x * (1.0 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x / 720)))));
+    const Int64x4 octaveBits = (__builtin_convertvector(k >> 6, Int64x4) + 1023) << 52;
+    Double4 octave;
+    std::memcpy(&octave, &octaveBits, sizeof octave);
+    const Int4 j = k & 63;
+    const Double4 table = {kSixtyFourths[j[0]], kSixtyFourths[j[1]], kSixtyFourths[j[2]],
+                           kSixtyFourths[j[3]]};
+    const Double4 power = table * series * octave;
+    const Double4 estimate = power * 40.0 / sampleRate * static_cast<double>(6.2831855f);
+    const Float4 low = __builtin_convertvector(estimate * (1.0 - 0x1p-40), Float4);
+    const Float4 high = __builtin_convertvector(estimate * (1.0 + 0x1p-40), Float4);
+    Uint4 lowBits, highBits;
+    std::memcpy(&lowBits, &low, sizeof lowBits);
+    std::memcpy(&highBits, &high, sizeof highBits);
+    settled = (lowBits == highBits) & __builtin_convertvector(inRange, Int4);
+    std::memcpy(angles, &low, sizeof low);
+}
+
+// updateCoefficients's divisions for four angles' sines and cosines at once.
+void divideCoefficients(const double* sw, const double* cw, double divisor, bool highPass,
+                        double* b0, double* b1, double* b2, double* a1, double* a2, double* a0) {
+    Double4 s, c;
+    std::memcpy(&s, sw, sizeof s);
+    std::memcpy(&c, cw, sizeof c);
+    const Double4 alpha = s / divisor;
+    const Double4 sum = highPass ? 1.0 + c : 1.0 - c;
+    const Double4 d = 1.0 + alpha;
+    const Double4 b = sum * 0.5 / d;
+    const Double4 twiceB = highPass ? -2.0 * b : 2.0 * b;
+    const Double4 feedback1 = -2.0 * c / d;
+    const Double4 feedback2 = (1.0 - alpha) / d;
+    std::memcpy(b0, &b, sizeof b);
+    std::memcpy(b1, &twiceB, sizeof twiceB);
+    std::memcpy(b2, &b, sizeof b);
+    std::memcpy(a1, &feedback1, sizeof feedback1);
+    std::memcpy(a2, &feedback2, sizeof feedback2);
+    std::memcpy(a0, &d, sizeof d);
+}
+
+} // namespace
+
 void ResonantFilter::mapCutoff(float clamped) {
     angularCutoff = angleFor(clamped);
     cachedCutoff = floatBits(clamped);
@@ -106,4 +169,95 @@ void ResonantFilter::updateCoefficients() {
     coefficientsDivisor = floatBits(resonanceFactor);
     coefficientsMode = mode;
     coefficientsCached = true;
+}
+
+// The stages work four cutoffs or angles at a time; where their count is not a multiple
+// of four they read up to three past it, and the arrays leave room for that (the lanes'
+// results are not used).
+void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStretch& stretch) {
+    constexpr int32_t kRoom = kMaxStretch + 4;
+
+    // The clamped cutoffs that differ from the one before, the first compared with the
+    // filter's cached one; angleOf is each sample's index among them (-1: the cached).
+    float changed[kRoom] = {};
+    int32_t angleOf[kMaxStretch];
+    int32_t changes = 0;
+    bool known = cutoffCached;
+    uint32_t last = cachedCutoff;
+    for (int32_t i = 0; i < n; ++i) {
+        float c = cutoffs[i];
+        if (c > 1) c = 1;
+        if (c < 0) c = 0;
+        if (!known || floatBits(c) != last) {
+            changed[changes++] = c;
+            last = floatBits(c);
+            known = true;
+        }
+        angleOf[i] = changes - 1;
+    }
+
+    float angles[kRoom];
+    for (int32_t i = 0; i < changes; i += 4) {
+        Int4 settled;
+        estimateAngles(changed + i, cutoffSpan, sampleRate, angles + i, settled);
+        for (int lane = 0; lane < 4; ++lane)
+            if (!settled[lane] && i + lane < changes) [[unlikely]]
+                angles[i + lane] = exactAngleFor(changed[i + lane]);
+    }
+
+    // A new set of coefficients wherever the angle's bits change, the first angle
+    // compared with the coefficients the filter holds (set 0).
+    const uint32_t divisorBits = floatBits(resonanceFactor);
+    const Mode currentMode = mode;
+    double angle[kRoom] = {};
+    int32_t sets = 0;
+    known =
+        coefficientsCached && divisorBits == coefficientsDivisor && currentMode == coefficientsMode;
+    last = coefficientsCutoff;
+    for (int32_t i = 0; i < n; ++i) {
+        const float w = angleOf[i] < 0 ? angularCutoff : angles[angleOf[i]];
+        if (!known || floatBits(w) != last) {
+            angle[sets++] = w;
+            last = floatBits(w);
+            known = true;
+        }
+        stretch.set[i] = sets;
+    }
+
+    // The library's sine and cosine, one call for both as in updateCoefficients; the
+    // calls do not depend on one another and overlap.
+    double sw[kRoom] = {}, cw[kRoom] = {};
+    for (int32_t k = 0; k < sets; ++k)
+        ::sincos(angle[k], &sw[k], &cw[k]);
+
+    stretch.b0[0] = b0;
+    stretch.b1[0] = b1;
+    stretch.b2[0] = b2;
+    stretch.a1[0] = a1;
+    stretch.a2[0] = a2;
+    stretch.a0[0] = a0;
+    const double divisor = resonanceFactor;
+    for (int32_t k = 0; k < sets; k += 4)
+        divideCoefficients(sw + k, cw + k, divisor, currentMode == HighPass, stretch.b0 + 1 + k,
+                           stretch.b1 + 1 + k, stretch.b2 + 1 + k, stretch.a1 + 1 + k,
+                           stretch.a2 + 1 + k, stretch.a0 + 1 + k);
+
+    // The state the last setCutoff would leave.
+    if (changes > 0) {
+        angularCutoff = angles[changes - 1];
+        cachedCutoff = floatBits(changed[changes - 1]);
+        cutoffCached = true;
+    }
+    if (sets > 0) {
+        b0 = stretch.b0[sets];
+        b1 = stretch.b1[sets];
+        b2 = stretch.b2[sets];
+        a1 = stretch.a1[sets];
+        a2 = stretch.a2[sets];
+        a0 = stretch.a0[sets];
+        coefficientsCutoff = floatBits(angularCutoff);
+        coefficientsDivisor = divisorBits;
+        coefficientsMode = currentMode;
+        coefficientsCached = true;
+    }
 }

@@ -63,6 +63,22 @@ struct ResonantFilter {
 
     // For the staged render loop. Audio thread.
 
+    // The coefficients of a stretch of samples: one set for each change of angle, and the
+    // set each sample takes. Set 0 is the one the filter held before the stretch.
+    static constexpr int32_t kMaxStretch = 64;
+    struct CoefficientStretch {
+        int32_t set[kMaxStretch];
+        double b0[kMaxStretch + 1], b1[kMaxStretch + 1], b2[kMaxStretch + 1];
+        double a1[kMaxStretch + 1], a2[kMaxStretch + 1], a0[kMaxStretch + 1];
+    };
+    // setCutoff for each of n cutoffs in turn (0 < n <= kMaxStretch): the filter ends as
+    // the last call leaves it, and every sample's coefficients are in stretch, with the
+    // bits the calls would give. The work runs stage by stage over the stretch rather
+    // than as one long chain per sample: the angles of the cutoffs that change, then the
+    // sines and cosines of the angles that change, then the divisions, several at once.
+    // Mode and divisor are read once for the stretch.
+    void setCutoffs(const float* cutoffs, int32_t n, CoefficientStretch& stretch);
+
     // process on a history kept outside the record: the render loop holds it in
     // registers for a stretch of samples, off the memory round trip of every sample.
     float processWith(double& x1, double& x2, double& y1, double& y2, float input) const;

@@ -95,7 +95,7 @@ namespace {
 
 using namespace render_steps;
 
-constexpr int32_t kStretch = 64; // frames rendered stage by stage
+constexpr int32_t kStretch = ResonantFilter::kMaxStretch; // frames rendered stage by stage
 
 // The values passed down the chain in a stretch, one per frame.
 struct StretchValues {
@@ -198,39 +198,29 @@ standingCutoffStage(ResonantFilter& filter, float baseCutoff, const BlockValues&
     }
 }
 
-// The same for a cutoff that envelope 1 or an LFO moves: each sample's coefficients
-// first, apart from the filter's history, then the feedback over them. A cutoff with the
-// bits of the one before needs no setCutoff: nothing else that the filter's caches depend
-// on changes within a block.
+// The same for a cutoff that envelope 1 or an LFO moves: the envelopes and the cutoffs
+// first, then the filter's coefficients for the whole stretch (worked out stage by stage,
+// apart from its history), then the feedback over them.
 template <bool kModulated>
 [[gnu::always_inline]] inline void
 movingCutoffStage(ResonantFilter& filter, float baseCutoff, const BlockValues& block,
                   const Lfo& lfo1, const Lfo& lfo2, float& heldValue, RunningState& run,
                   const StretchValues& values, int32_t n, float* left, float* right) {
-    double b0[kStretch], b1[kStretch], b2[kStretch], a1[kStretch], a2[kStretch];
-    float e2[kStretch];
-    bool cutoffSet = false;
-    uint32_t lastCutoff = 0;
+    float cutoff[kStretch] = {}, e2[kStretch];
     for (int32_t i = 0; i < n; ++i) {
         if (!kModulated) advanceUnroutedLfos(lfo1, lfo2, heldValue, run);
         const float e1 = run.envelope1.tick();
         e2[i] = run.envelope2.tick();
-        const float c =
+        cutoff[i] =
             modulatedCutoff(e1, block.depth1, baseCutoff, kModulated ? values.cutoff[i] : 0.0f);
-        if (!cutoffSet || engine::floatBits(c) != lastCutoff) {
-            filter.setCutoff(c);
-            cutoffSet = true;
-            lastCutoff = engine::floatBits(c);
-        }
-        b0[i] = filter.b0;
-        b1[i] = filter.b1;
-        b2[i] = filter.b2;
-        a1[i] = filter.a1;
-        a2[i] = filter.a2;
     }
+    ResonantFilter::CoefficientStretch coefficients;
+    filter.setCutoffs(cutoff, n, coefficients);
     for (int32_t i = 0; i < n; ++i) {
-        const float y = ResonantFilter::step(b0[i], b1[i], b2[i], a1[i], a2[i], run.x1, run.x2,
-                                             run.y1, run.y2, values.mix[i]);
+        const int32_t k = coefficients.set[i];
+        const float y = ResonantFilter::step(
+            coefficients.b0[k], coefficients.b1[k], coefficients.b2[k], coefficients.a1[k],
+            coefficients.a2[k], run.x1, run.x2, run.y1, run.y2, values.mix[i]);
         const float out = withVolume(
             amplitude(y, kModulated ? values.volume[i] : 0.0f, e2[i], block.depth2), block.volume);
         left[i] = out;

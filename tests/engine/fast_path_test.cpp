@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -138,6 +139,78 @@ TEST(FastPath, FilterCachesFollowCutoffRateModeAndResonance) {
     expectSameAsUncached(filter, 0.5f);
     filter.resonanceFactor = 100.0f;
     expectSameAsUncached(filter, 0.5f);
+}
+
+// The filter's state that the cutoff and coefficient caches leave, field by field.
+void expectSameFilterState(const ResonantFilter& a, const ResonantFilter& b) {
+    EXPECT_TRUE(sameBits(a.angularCutoff, b.angularCutoff));
+    for (auto field : {&ResonantFilter::b0, &ResonantFilter::b1, &ResonantFilter::b2,
+                       &ResonantFilter::a0, &ResonantFilter::a1, &ResonantFilter::a2})
+        EXPECT_TRUE(sameBits(a.*field, b.*field));
+    EXPECT_EQ(a.cutoffCached, b.cutoffCached);
+    EXPECT_EQ(a.cachedCutoff, b.cachedCutoff);
+    EXPECT_EQ(a.coefficientsCached, b.coefficientsCached);
+    EXPECT_EQ(a.coefficientsCutoff, b.coefficientsCutoff);
+    EXPECT_EQ(a.coefficientsDivisor, b.coefficientsDivisor);
+    EXPECT_EQ(a.coefficientsMode, b.coefficientsMode);
+}
+
+// setCutoffs against setCutoff sample by sample: every sample's coefficients and the state
+// after, for stretches of every length with repeated, creeping, clamped, negative-zero and
+// NaN cutoffs (NaN takes the library's power in its lane), starting cached or not, after
+// changes of mode, divisor and rate; and a sweep over every 4096th float from 0 to 1.
+TEST(FastPath, CutoffStretchMatchesSetCutoffSampleBySample) {
+    ResonantFilter stretchwise;
+    stretchwise.setSampleRate(44100);
+    stretchwise.setResonance(30.25f);
+    ResonantFilter samplewise = stretchwise;
+    auto compare = [&](const std::vector<float>& cutoffs) {
+        ResonantFilter::CoefficientStretch stretch;
+        stretchwise.setCutoffs(cutoffs.data(), int32_t(cutoffs.size()), stretch);
+        for (size_t i = 0; i < cutoffs.size(); ++i) {
+            samplewise.setCutoff(cutoffs[i]);
+            const int32_t k = stretch.set[i];
+            ASSERT_TRUE(
+                sameBits(stretch.b0[k], samplewise.b0) && sameBits(stretch.b1[k], samplewise.b1) &&
+                sameBits(stretch.b2[k], samplewise.b2) && sameBits(stretch.a1[k], samplewise.a1) &&
+                sameBits(stretch.a2[k], samplewise.a2))
+                << "sample " << i << " of " << cutoffs.size() << ", cutoff " << cutoffs[i];
+        }
+        expectSameFilterState(stretchwise, samplewise);
+    };
+
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> anywhere(-0.5f, 1.5f);
+    float c = 0.5f;
+    for (int round = 0; round < 600; ++round) {
+        std::vector<float> cutoffs(1 + random() % ResonantFilter::kMaxStretch);
+        for (float& cutoff : cutoffs) {
+            switch (random() % 8) {
+            case 0: c = anywhere(random); break;
+            case 1: c = std::nextafter(c, 2.0f); break;
+            case 2: c = random() % 2 ? -0.0f : NAN; break;
+            case 3: c = random() % 2 ? 1.0f : 0.0f; break;
+            default: break; // the same again
+            }
+            cutoff = c;
+        }
+        compare(cutoffs);
+        switch (round % 16) {
+        case 3: stretchwise.setMode(1.0f), samplewise.setMode(1.0f); break;
+        case 7: stretchwise.setResonance(100.0f), samplewise.setResonance(100.0f); break;
+        case 11: stretchwise.setMode(0.0f), samplewise.setMode(0.0f); break;
+        case 13: stretchwise.setSampleRate(96000), samplewise.setSampleRate(96000); break;
+        case 15: stretchwise.setSampleRate(44100), samplewise.setSampleRate(44100); break;
+        }
+    }
+
+    std::vector<float> sweep;
+    for (uint32_t bits = 0; bits <= 0x3F800000u; bits += 4096) {
+        float cutoff;
+        std::memcpy(&cutoff, &bits, sizeof cutoff);
+        sweep.push_back(cutoff);
+        if (sweep.size() == 61) compare(sweep), sweep.clear();
+    }
 }
 
 // The truncation tests both ends of the int32 range with one comparison of the
