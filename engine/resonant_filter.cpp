@@ -73,63 +73,85 @@ float ResonantFilter::exactAngleFor(float clamped) const {
 
 namespace {
 
-// Four lanes of double, float and integer arithmetic: each lane runs the very operations
-// of the scalar code, and a processor with wide enough registers runs them at once.
-using Double4 = double __attribute__((vector_size(32)));
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = int32_t __attribute__((vector_size(16)));
-using Uint4 = uint32_t __attribute__((vector_size(16)));
-using Int64x4 = int64_t __attribute__((vector_size(32)));
+// Lanes of double, float and integer arithmetic: each lane runs the very operations of
+// the scalar code, and the processor runs the lanes at once. Two lanes fill the SSE2
+// registers every x86-64 processor has.
+template <int kLanes> struct Lanes {
+    typedef double Double __attribute__((vector_size(8 * kLanes)));
+    typedef float Float __attribute__((vector_size(4 * kLanes)));
+    typedef int32_t Int __attribute__((vector_size(4 * kLanes)));
+    typedef uint32_t Uint __attribute__((vector_size(4 * kLanes)));
+    typedef int64_t Int64 __attribute__((vector_size(8 * kLanes)));
+    typedef uint64_t Uint64 __attribute__((vector_size(8 * kLanes)));
+};
 
-// angleFor's estimate for four clamped cutoffs at once. A lane the estimate settles gets
-// its angle and a settled mask of all ones; any other lane (out of the table's range,
-// NaN, or too near a rounding boundary) is left to the library's power.
-void estimateAngles(const float* clamped, double cutoffSpan, double sampleRate, float* angles,
-                    Int4& settled) {
-    const Double4 y = Double4{clamped[0], clamped[1], clamped[2], clamped[3]} * cutoffSpan;
-    const Int64x4 inRange = (y >= 0.0) & (y < 64.0);
-    const Double4 sixtyFourths = (inRange ? y : Double4{}) * 64.0;
-    const Int4 k = __builtin_convertvector(sixtyFourths, Int4);
-    const Double4 x =
-        (sixtyFourths - __builtin_convertvector(k, Double4)) * (0.6931471805599453 / 64.0);
-    const Double4 series =
-        1.0 + x * (1.0 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x / 720)))));
-    const Int64x4 octaveBits = (__builtin_convertvector(k >> 6, Int64x4) + 1023) << 52;
-    Double4 octave;
-    std::memcpy(&octave, &octaveBits, sizeof octave);
-    const Int4 j = k & 63;
-    const Double4 table = {kSixtyFourths[j[0]], kSixtyFourths[j[1]], kSixtyFourths[j[2]],
-                           kSixtyFourths[j[3]]};
-    const Double4 power = table * series * octave;
-    const Double4 estimate = power * 40.0 / sampleRate * static_cast<double>(6.2831855f);
-    const Float4 low = __builtin_convertvector(estimate * (1.0 - 0x1p-40), Float4);
-    const Float4 high = __builtin_convertvector(estimate * (1.0 + 0x1p-40), Float4);
-    Uint4 lowBits, highBits;
-    std::memcpy(&lowBits, &low, sizeof lowBits);
-    std::memcpy(&highBits, &high, sizeof highBits);
-    settled = (lowBits == highBits) & __builtin_convertvector(inRange, Int4);
-    std::memcpy(angles, &low, sizeof low);
+template <typename Vector> Vector load(const void* from) {
+    Vector v;
+    std::memcpy(&v, from, sizeof v);
+    return v;
 }
 
-// updateCoefficients's divisions for four angles' sines and cosines at once.
-void divideCoefficients(const double* sw, const double* cw, double divisor, bool highPass,
-                        double* b0, double* b1, double* b2, double* a1, double* a2, double* a0) {
-    Double4 s, c;
-    std::memcpy(&s, sw, sizeof s);
-    std::memcpy(&c, cw, sizeof c);
-    const Double4 alpha = s / divisor;
-    const Double4 sum = highPass ? 1.0 + c : 1.0 - c;
-    const Double4 d = 1.0 + alpha;
-    const Double4 b = sum * 0.5 / d;
-    const Double4 twiceB = highPass ? -2.0 * b : 2.0 * b;
-    const Double4 feedback1 = -2.0 * c / d;
-    const Double4 feedback2 = (1.0 - alpha) / d;
-    std::memcpy(b0, &b, sizeof b);
-    std::memcpy(b1, &twiceB, sizeof twiceB);
-    std::memcpy(b2, &b, sizeof b);
-    std::memcpy(a1, &feedback1, sizeof feedback1);
-    std::memcpy(a2, &feedback2, sizeof feedback2);
-    std::memcpy(a0, &d, sizeof d);
+template <typename Vector> void store(void* to, const Vector& v) {
+    std::memcpy(to, &v, sizeof v);
+}
+
+// angleFor's estimate for kLanes clamped cutoffs at once. Returns a mask of the lanes it
+// settles; any other lane (out of the table's range, NaN, or too near a rounding
+// boundary) is left to the library's power.
+template <int kLanes>
+[[gnu::always_inline]] inline uint32_t estimateAngles(const float* clamped, double cutoffSpan,
+                                                      double sampleRate, float* angles) {
+    using L = Lanes<kLanes>;
+    using Double = typename L::Double;
+    const Double y = __builtin_convertvector(load<typename L::Float>(clamped), Double) * cutoffSpan;
+    const typename L::Int64 inRange = (y >= 0.0) & (y < 64.0);
+    const Double sixtyFourths = (inRange ? y : Double{}) * 64.0;
+    const typename L::Int k = __builtin_convertvector(sixtyFourths, typename L::Int);
+    const Double x =
+        (sixtyFourths - __builtin_convertvector(k, Double)) * (0.6931471805599453 / 64.0);
+    const Double series =
+        1.0 + x * (1.0 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x / 720)))));
+    // k is not negative: its octave widens with zeros.
+    const Double octave = reinterpret_cast<Double>(
+        (__builtin_convertvector(reinterpret_cast<typename L::Uint>(k >> 6), typename L::Uint64) +
+         1023)
+        << 52);
+    Double table;
+    for (int lane = 0; lane < kLanes; ++lane)
+        table[lane] = kSixtyFourths[k[lane] & 63];
+    const Double estimate =
+        table * series * octave * 40.0 / sampleRate * static_cast<double>(6.2831855f);
+    const typename L::Float low =
+        __builtin_convertvector(estimate * (1.0 - 0x1p-40), typename L::Float);
+    const typename L::Float high =
+        __builtin_convertvector(estimate * (1.0 + 0x1p-40), typename L::Float);
+    store(angles, low);
+    const typename L::Int settled =
+        (reinterpret_cast<typename L::Uint>(low) == reinterpret_cast<typename L::Uint>(high)) &
+        __builtin_convertvector(inRange, typename L::Int);
+    uint32_t mask = 0;
+    for (int lane = 0; lane < kLanes; ++lane)
+        mask |= (settled[lane] & 1u) << lane;
+    return mask;
+}
+
+// updateCoefficients's divisions for kLanes angles' sines and cosines at once.
+template <int kLanes>
+[[gnu::always_inline]] inline void
+divideCoefficients(const double* sw, const double* cw, double divisor, bool highPass,
+                   ResonantFilter::CoefficientStretch& out, int32_t at) {
+    using Double = typename Lanes<kLanes>::Double;
+    const Double s = load<Double>(sw), c = load<Double>(cw);
+    const Double alpha = s / divisor;
+    const Double sum = highPass ? 1.0 + c : 1.0 - c;
+    const Double a0 = 1.0 + alpha;
+    const Double b = sum * 0.5 / a0;
+    store(out.b0 + at, b);
+    store(out.b1 + at, highPass ? -2.0 * b : 2.0 * b);
+    store(out.b2 + at, b);
+    store(out.a1 + at, -2.0 * c / a0);
+    store(out.a2 + at, (1.0 - alpha) / a0);
+    store(out.a0 + at, a0);
 }
 
 } // namespace
@@ -171,15 +193,16 @@ void ResonantFilter::updateCoefficients() {
     coefficientsCached = true;
 }
 
-// The stages work four cutoffs or angles at a time; where their count is not a multiple
-// of four they read up to three past it, and the arrays leave room for that (the lanes'
+// The stages work kVectorLanes cutoffs or angles at a time; where their count is not a
+// multiple of that they read past it, and the arrays leave room for that (the lanes'
 // results are not used).
 void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStretch& stretch) {
-    constexpr int32_t kRoom = kMaxStretch + 4;
+    constexpr int kLanes = 2;
+    constexpr int32_t kRoom = kMaxStretch + kLanes;
 
     // The clamped cutoffs that differ from the one before, the first compared with the
     // filter's cached one; angleOf is each sample's index among them (-1: the cached).
-    float changed[kRoom] = {};
+    float changed[kRoom];
     int32_t angleOf[kMaxStretch];
     int32_t changes = 0;
     bool known = cutoffCached;
@@ -195,21 +218,24 @@ void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStre
         }
         angleOf[i] = changes - 1;
     }
+    for (int lane = 0; lane < kLanes; ++lane)
+        changed[changes + lane] = 0.0f;
 
     float angles[kRoom];
-    for (int32_t i = 0; i < changes; i += 4) {
-        Int4 settled;
-        estimateAngles(changed + i, cutoffSpan, sampleRate, angles + i, settled);
-        for (int lane = 0; lane < 4; ++lane)
-            if (!settled[lane] && i + lane < changes) [[unlikely]]
-                angles[i + lane] = exactAngleFor(changed[i + lane]);
+    for (int32_t i = 0; i < changes; i += kLanes) {
+        const uint32_t settled =
+            estimateAngles<kLanes>(changed + i, cutoffSpan, sampleRate, angles + i);
+        if (settled != (1u << kLanes) - 1) [[unlikely]] {
+            for (int lane = 0; lane < kLanes && i + lane < changes; ++lane)
+                if (!(settled >> lane & 1)) angles[i + lane] = exactAngleFor(changed[i + lane]);
+        }
     }
 
     // A new set of coefficients wherever the angle's bits change, the first angle
     // compared with the coefficients the filter holds (set 0).
     const uint32_t divisorBits = floatBits(resonanceFactor);
     const Mode currentMode = mode;
-    double angle[kRoom] = {};
+    double angle[kRoom];
     int32_t sets = 0;
     known =
         coefficientsCached && divisorBits == coefficientsDivisor && currentMode == coefficientsMode;
@@ -226,9 +252,11 @@ void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStre
 
     // The library's sine and cosine, one call for both as in updateCoefficients; the
     // calls do not depend on one another and overlap.
-    double sw[kRoom] = {}, cw[kRoom] = {};
+    double sw[kRoom], cw[kRoom];
     for (int32_t k = 0; k < sets; ++k)
         ::sincos(angle[k], &sw[k], &cw[k]);
+    for (int lane = 0; lane < kLanes; ++lane)
+        sw[sets + lane] = cw[sets + lane] = 0.0;
 
     stretch.b0[0] = b0;
     stretch.b1[0] = b1;
@@ -237,10 +265,9 @@ void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStre
     stretch.a2[0] = a2;
     stretch.a0[0] = a0;
     const double divisor = resonanceFactor;
-    for (int32_t k = 0; k < sets; k += 4)
-        divideCoefficients(sw + k, cw + k, divisor, currentMode == HighPass, stretch.b0 + 1 + k,
-                           stretch.b1 + 1 + k, stretch.b2 + 1 + k, stretch.a1 + 1 + k,
-                           stretch.a2 + 1 + k, stretch.a0 + 1 + k);
+    for (int32_t k = 0; k < sets; k += kLanes)
+        divideCoefficients<kLanes>(sw + k, cw + k, divisor, currentMode == HighPass, stretch,
+                                   1 + k);
 
     // The state the last setCutoff would leave.
     if (changes > 0) {

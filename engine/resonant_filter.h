@@ -67,9 +67,10 @@ struct ResonantFilter {
     // set each sample takes. Set 0 is the one the filter held before the stretch.
     static constexpr int32_t kMaxStretch = 64;
     struct CoefficientStretch {
+        // Room for a few sets past the last: the divisions are worked out several at once.
+        static constexpr int32_t kSets = kMaxStretch + 8;
         int32_t set[kMaxStretch];
-        double b0[kMaxStretch + 1], b1[kMaxStretch + 1], b2[kMaxStretch + 1];
-        double a1[kMaxStretch + 1], a2[kMaxStretch + 1], a0[kMaxStretch + 1];
+        double b0[kSets], b1[kSets], b2[kSets], a1[kSets], a2[kSets], a0[kSets];
     };
     // setCutoff for each of n cutoffs in turn (0 < n <= kMaxStretch): the filter ends as
     // the last call leaves it, and every sample's coefficients are in stretch, with the
