@@ -9,8 +9,8 @@
 #include "engine/oscillator_pair.h"
 #include "engine/resonant_filter.h"
 #include "engine/wavetable_bank.h"
-#include "synth/parameters.h"
 #include "plugins/vst2/vst_x_synth.h"
+#include "synth/parameters.h"
 
 #include <benchmark/benchmark.h>
 
