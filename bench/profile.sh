@@ -3,17 +3,18 @@
 # benchmark phrase: only the processing is collected (quillo-bench-host switches
 # collection on around its processEvents and processReplacing calls).
 #
-#   bench/profile.sh BUILD-DIR [default|fullmod|silent] [SECONDS]
+#   bench/profile.sh BUILD-DIR [default|fullmod|silent|floor-default|floor-fullmod] [SECONDS]
 #
 # Prints the total per rendered sample and the functions that dominate; leaves the
 # callgrind file in BUILD-DIR/callgrind.PATCH.out for callgrind_annotate.
 set -euo pipefail
 
-build="${1:?usage: bench/profile.sh BUILD-DIR [default|fullmod|silent] [SECONDS]}"
+build="${1:?usage: bench/profile.sh BUILD-DIR [default|fullmod|silent|floor-default|floor-fullmod] [SECONDS]}"
 patch="${2:-default}"
 seconds="${3:-60}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
+instrument=(--case "$patch" "$build/quillo.so")
 case "$patch" in
 default) params=() ;;
 fullmod)
@@ -26,8 +27,12 @@ fullmod)
     )
     ;;
 silent) params=(--param "Wave1=0.3" --param "PW1=0" --param "OscMix=0") ;;
+floor-default | floor-fullmod)
+    instrument=(--floor "$patch" "${patch#floor-}")
+    params=()
+    ;;
 *)
-    echo "profile: unknown patch $patch (default, fullmod or silent)" >&2
+    echo "profile: unknown patch $patch (default, fullmod, silent, floor-default or floor-fullmod)" >&2
     exit 1
     ;;
 esac
@@ -35,7 +40,7 @@ esac
 out="$build/callgrind.$patch.out"
 valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$out" \
     "$build/quillo-bench-host" "$root/bench/phrase.mid" --rounds 1 --seconds "$seconds" \
-    --case "$patch" "$build/quillo.so" "${params[@]}" > /dev/null 2> "$out.log"
+    "${instrument[@]}" "${params[@]}" > /dev/null 2> "$out.log"
 
 frames=$(awk -v s="$seconds" 'BEGIN { printf "%d", s * 44100 + 0.5 }')
 total=$(awk '/Collected/ { print $4 }' "$out.log")

@@ -1,5 +1,6 @@
-// quillo-bench-host: renders one MIDI phrase through several VST 2 instruments,
-// interleaved, and prints the processing time per rendered sample of each.
+// quillo-bench-host: renders one MIDI phrase through several VST 2 instruments and
+// Quillo's exact floor kernels (bench/floor_kernels.h), interleaved, and prints the
+// processing time per rendered sample of each.
 //
 // Only the processing is timed: the events and processReplacing calls of every
 // block. Loading the library, creating and setting up the instance and closing it
@@ -11,6 +12,7 @@
 //
 // Under callgrind (--collect-atstart=no) only the timed processing is collected.
 
+#include "bench/floor_kernels.h"
 #include "hosting/midi_event_list.h"
 #include "hosting/plugin_instance.h"
 #include "hosting/plugin_library.h"
@@ -61,13 +63,15 @@ struct Setting {
 
 struct Case {
     std::string name;
-    std::string plugin;
+    std::string plugin; // a VST 2 library, or
+    std::string floor;  // the patch of a floor kernel
     std::vector<Setting> settings;
     std::shared_ptr<PluginLibrary> library;
     std::vector<double> nsPerSample; // one per round
     std::vector<double> startupMs;
     std::vector<double> closeMs;
     float peak = 0.0f;
+    uint64_t output = 0; // a hash of the last round's output
 };
 
 struct Event {
@@ -84,6 +88,7 @@ struct Options {
     double seconds = -1.0; // the file's length
     std::vector<Case> cases;
     std::vector<std::pair<std::string, std::string>> ratios;
+    std::vector<std::pair<std::string, std::string>> startRatios;
 };
 
 [[noreturn]] void fail(const std::string& message) {
@@ -95,7 +100,9 @@ const char* kUsage =
     "Usage: quillo-bench-host [options] MIDI-FILE --case NAME PLUGIN [--param NAME=VALUE]...\n"
     "  --case NAME PLUGIN    an instrument to time (repeatable)\n"
     "  --param NAME=VALUE    set a parameter of the last case (repeatable)\n"
+    "  --floor NAME PATCH    time Quillo's floor kernel for PATCH (default, fullmod)\n"
     "  --ratio A/B           print median(A) / median(B) (repeatable)\n"
+    "  --start-ratio A/B     the same for the start-up times (repeatable)\n"
     "  --rounds N            rounds over all cases (default 5)\n"
     "  --rate HZ             sample rate (default 44100)\n"
     "  --block N             frames per block (default 512)\n"
@@ -117,18 +124,26 @@ Options parse(int argc, char** argv) {
             c.name = value(i);
             c.plugin = value(i);
             options.cases.push_back(c);
+        } else if (arg == "--floor") {
+            Case c;
+            c.name = value(i);
+            c.floor = value(i);
+            if (!makeFloorKernel(c.floor, 44100.0f)) fail("--floor: no kernel for " + c.floor);
+            options.cases.push_back(c);
         } else if (arg == "--param") {
-            if (options.cases.empty()) fail("--param before any --case");
+            if (options.cases.empty() || !options.cases.back().floor.empty())
+                fail("--param must follow a --case");
             const std::string text = value(i);
             const size_t equals = text.rfind('=');
             if (equals == std::string::npos) fail("--param " + text + ": expected NAME=VALUE");
             options.cases.back().settings.push_back(
                 {text.substr(0, equals), std::stof(text.substr(equals + 1))});
-        } else if (arg == "--ratio") {
+        } else if (arg == "--ratio" || arg == "--start-ratio") {
             const std::string text = value(i);
             const size_t slash = text.find('/');
-            if (slash == std::string::npos) fail("--ratio " + text + ": expected A/B");
-            options.ratios.push_back({text.substr(0, slash), text.substr(slash + 1)});
+            if (slash == std::string::npos) fail(arg + " " + text + ": expected A/B");
+            (arg == "--ratio" ? options.ratios : options.startRatios)
+                .push_back({text.substr(0, slash), text.substr(slash + 1)});
         } else if (arg == "--rounds") {
             options.rounds = std::stoi(value(i));
         } else if (arg == "--rate") {
@@ -173,8 +188,56 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// FNV-1a over the bits of the samples.
+void hashSamples(uint64_t& hash, const float* samples, int32_t n) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(samples);
+    for (size_t i = 0; i < n * sizeof(float); ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+}
+
+// One complete render of the phrase by a floor kernel, timed as a plug-in is.
+void runFloorOnce(Case& c, const Options& options, const std::vector<Event>& events,
+                  int64_t frames) {
+    const Clock::time_point created = Clock::now();
+    std::unique_ptr<FloorKernel> kernel =
+        makeFloorKernel(c.floor, static_cast<float>(options.rate));
+    c.startupMs.push_back(millisecondsSince(created));
+
+    std::vector<float> left(options.block), right(options.block);
+    float peak = 0.0f;
+    uint64_t hash = 0xCBF29CE484222325ull;
+    size_t next = 0;
+    Clock::duration elapsed{};
+    for (int64_t at = 0; at < frames; at += options.block) {
+        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
+        CALLGRIND_TOGGLE_COLLECT;
+        const Clock::time_point start = Clock::now();
+        for (; next < events.size() && events[next].frame < at + length; ++next) {
+            const uint8_t* bytes = events[next].bytes;
+            const uint8_t kind = bytes[0] & 0xF0;
+            if (kind == 0x90 && bytes[2] != 0)
+                kernel->noteOn(bytes[1], static_cast<int32_t>(events[next].frame - at));
+            else if (kind == 0x90 || kind == 0x80)
+                kernel->noteOff(bytes[1]);
+        }
+        kernel->render(left.data(), right.data(), length);
+        elapsed += Clock::now() - start;
+        CALLGRIND_TOGGLE_COLLECT;
+        for (int32_t i = 0; i < length; ++i)
+            peak = std::max(peak, std::fabs(left[i]));
+        hashSamples(hash, left.data(), length);
+    }
+    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
+    c.nsPerSample.push_back(ns / static_cast<double>(frames));
+    c.peak = std::max(c.peak, peak);
+    c.output = hash;
+    c.closeMs.push_back(0.0);
+}
+
 // One complete render of the phrase by one case.
 void runOnce(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
+    if (!c.floor.empty()) return runFloorOnce(c, options, events, frames);
+
     HostSettings settings;
     settings.sampleRate = options.rate;
     settings.blockSize = options.block;
@@ -196,6 +259,7 @@ void runOnce(Case& c, const Options& options, const std::vector<Event>& events, 
     ProcessBuffers buffers(plugin->numInputs(), plugin->numOutputs(), options.block);
     MidiEventList list(256);
     float peak = 0.0f;
+    uint64_t hash = 0xCBF29CE484222325ull;
     size_t next = 0;
 
     Clock::duration elapsed{};
@@ -215,10 +279,12 @@ void runOnce(Case& c, const Options& options, const std::vector<Event>& events, 
         CALLGRIND_TOGGLE_COLLECT;
         for (int32_t i = 0; i < length; ++i)
             peak = std::max(peak, std::fabs(buffers.output(0)[i]));
+        hashSamples(hash, buffers.output(0), length);
     }
     const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
     c.nsPerSample.push_back(ns / static_cast<double>(frames));
     c.peak = std::max(c.peak, peak);
+    c.output = hash;
 
     const Clock::time_point closing = Clock::now();
     plugin.reset(); // effClose
@@ -250,6 +316,7 @@ int main(int argc, char** argv) {
     std::map<std::string, double> loadMs;
     try {
         for (Case& c : options.cases) {
+            if (!c.floor.empty()) continue;
             const Clock::time_point start = Clock::now();
             c.library = PluginLibrary::open(c.plugin);
             loadMs[c.name] = millisecondsSince(start);
@@ -266,8 +333,8 @@ int main(int argc, char** argv) {
         fail(error.what());
     }
 
-    std::printf("\n%-16s %10s %8s %8s   %-34s %9s %8s %8s\n", "case", "ns/sample", "min", "max",
-                "every round", "start ms", "close ms", "peak");
+    std::printf("\n%-16s %10s %8s %8s   %-34s %9s %8s %8s  %-16s\n", "case", "ns/sample", "min",
+                "max", "every round", "start ms", "close ms", "peak", "output");
     for (const Case& c : options.cases) {
         std::string rounds;
         for (double v : c.nsPerSample) {
@@ -275,21 +342,23 @@ int main(int argc, char** argv) {
             std::snprintf(text, sizeof text, "%.1f ", v);
             rounds += text;
         }
-        std::printf("%-16s %10.2f %8.2f %8.2f   %-34s %9.2f %8.2f %8.4f\n", c.name.c_str(),
+        std::printf("%-16s %10.2f %8.2f %8.2f   %-34s %9.2f %8.2f %8.4f  %016llx\n", c.name.c_str(),
                     median(c.nsPerSample),
                     *std::min_element(c.nsPerSample.begin(), c.nsPerSample.end()),
                     *std::max_element(c.nsPerSample.begin(), c.nsPerSample.end()), rounds.c_str(),
-                    median(c.startupMs), median(c.closeMs), c.peak);
+                    median(c.startupMs), median(c.closeMs), c.peak,
+                    static_cast<unsigned long long>(c.output));
     }
     std::printf("(start ms: instance creation, open, rate, block, parameters and resume; "
-                "library loading once: ");
+                "library loading once:");
     for (const Case& c : options.cases)
-        std::printf("%s %.1f ms%s", c.name.c_str(), loadMs[c.name],
-                    &c == &options.cases.back() ? ")\n" : ", ");
+        if (c.floor.empty()) std::printf(" %s %.1f ms", c.name.c_str(), loadMs[c.name]);
+    std::printf(")\n(output: a hash of the left channel's samples)\n");
 
     // The medians are the figure to quote; the best rounds, the least disturbed by other
     // work on a shared machine, are printed beside them.
-    if (!options.ratios.empty()) std::printf("\n%-34s %8s %8s\n", "ratio", "median", "best");
+    if (!options.ratios.empty() || !options.startRatios.empty())
+        std::printf("\n%-34s %8s %8s\n", "ratio", "median", "best");
     for (const auto& [a, b] : options.ratios) {
         const Case* first = find(options.cases, a);
         const Case* second = find(options.cases, b);
@@ -297,9 +366,18 @@ int main(int argc, char** argv) {
         const double best =
             *std::min_element(first->nsPerSample.begin(), first->nsPerSample.end()) /
             *std::min_element(second->nsPerSample.begin(), second->nsPerSample.end());
-        std::printf("%-34s %8.3f %8.3f  (%s is %.2f times %s)\n", (a + " / " + b).c_str(), ratio,
+        std::printf("%-34s %8.3f %8.3f  (%s is %.2f times %s)%s\n", (a + " / " + b).c_str(), ratio,
                     best, a.c_str(), ratio < 1 ? 1 / ratio : ratio,
-                    ratio < 1 ? ("faster than " + b).c_str() : ("the cost of " + b).c_str());
+                    ratio < 1 ? ("faster than " + b).c_str() : ("the cost of " + b).c_str(),
+                    second->floor.empty()             ? ""
+                    : first->output == second->output ? ", the same output"
+                                                      : ", BUT THE OUTPUTS DIFFER");
+    }
+    for (const auto& [a, b] : options.startRatios) {
+        const double ratio =
+            median(find(options.cases, a)->startupMs) / median(find(options.cases, b)->startupMs);
+        std::printf("%-34s %8.3f           (start-up of %s: %.2f times %s's)\n",
+                    ("start " + a + " / " + b).c_str(), ratio, a.c_str(), ratio, b.c_str());
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks Quillo: the engine units with Google Benchmark, then the whole plug-in
-# against amsynth and Nekobi on the committed 60-second phrase (bench/phrase.mid),
-# interleaved in one run. See bench/README.md for what the numbers mean.
+# against its exact floor kernels, amsynth and Nekobi on the committed 60-second phrase
+# (bench/phrase.mid), interleaved in one run. See bench/README.md for what the numbers
+# mean.
 #
 #   scripts/bench.sh [BUILD-DIR]      (make bench runs it on the build directory)
 #
@@ -59,10 +60,15 @@ silent_input=(--param "Wave1=0.3" --param "PW1=0" --param "OscMix=0")
 
 cases=(
     --case quillo-default "$plugin"
+    --floor floor-default default
     --case quillo-fullmod "$plugin" "${full_modulation[@]}"
+    --floor floor-fullmod fullmod
     --case quillo-silent "$plugin" "${silent_input[@]}"
 )
-ratios=(--ratio quillo-silent/quillo-default)
+ratios=(
+    --ratio quillo-default/floor-default --ratio quillo-fullmod/floor-fullmod
+    --ratio quillo-silent/quillo-default
+)
 if [ -e "$nekobi" ]; then
     cases+=(--case nekobi "$nekobi")
     ratios=(--ratio quillo-default/nekobi "${ratios[@]}")
@@ -71,7 +77,7 @@ else
 fi
 if [ -e "$amsynth" ]; then
     cases+=(--case amsynth "$amsynth")
-    ratios=(--ratio quillo-fullmod/amsynth "${ratios[@]}")
+    ratios=(--ratio quillo-fullmod/amsynth "${ratios[@]}" --start-ratio quillo-default/amsynth)
 else
     echo "bench: $amsynth not installed (amsynth); no amsynth comparison" >&2
 fi
