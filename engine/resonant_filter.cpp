@@ -1,6 +1,7 @@
 #include "engine/resonant_filter.h"
 
 #include "engine/engine_util.h"
+#include "engine/vector_lanes.h"
 
 #include <array>
 #include <cmath>
@@ -73,27 +74,9 @@ float ResonantFilter::exactAngleFor(float clamped) const {
 
 namespace {
 
-// Lanes of double, float and integer arithmetic: each lane runs the very operations of
-// the scalar code, and the processor runs the lanes at once. Two lanes fill the SSE2
-// registers every x86-64 processor has.
-template <int kLanes> struct Lanes {
-    typedef double Double __attribute__((vector_size(8 * kLanes)));
-    typedef float Float __attribute__((vector_size(4 * kLanes)));
-    typedef int32_t Int __attribute__((vector_size(4 * kLanes)));
-    typedef uint32_t Uint __attribute__((vector_size(4 * kLanes)));
-    typedef int64_t Int64 __attribute__((vector_size(8 * kLanes)));
-    typedef uint64_t Uint64 __attribute__((vector_size(8 * kLanes)));
-};
-
-template <typename Vector> Vector load(const void* from) {
-    Vector v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
-}
-
-template <typename Vector> void store(void* to, const Vector& v) {
-    std::memcpy(to, &v, sizeof v);
-}
+using engine::Lanes;
+using engine::loadLanes;
+using engine::storeLanes;
 
 // angleFor's estimate for kLanes clamped cutoffs at once. Returns a mask of the lanes it
 // settles; any other lane (out of the table's range, NaN, or too near a rounding
@@ -103,7 +86,9 @@ template <int kLanes>
                                                       double sampleRate, float* angles) {
     using L = Lanes<kLanes>;
     using Double = typename L::Double;
-    const Double y = __builtin_convertvector(load<typename L::Float>(clamped), Double) * cutoffSpan;
+    typename L::Float c;
+    loadLanes(c, clamped);
+    const Double y = __builtin_convertvector(c, Double) * cutoffSpan;
     const typename L::Int64 inRange = (y >= 0.0) & (y < 64.0);
     const Double sixtyFourths = (inRange ? y : Double{}) * 64.0;
     const typename L::Int k = __builtin_convertvector(sixtyFourths, typename L::Int);
@@ -111,11 +96,8 @@ template <int kLanes>
         (sixtyFourths - __builtin_convertvector(k, Double)) * (0.6931471805599453 / 64.0);
     const Double series =
         1.0 + x * (1.0 + x * (0.5 + x * (1.0 / 6 + x * (1.0 / 24 + x * (1.0 / 120 + x / 720)))));
-    // k is not negative: its octave widens with zeros.
-    const Double octave = reinterpret_cast<Double>(
-        (__builtin_convertvector(reinterpret_cast<typename L::Uint>(k >> 6), typename L::Uint64) +
-         1023)
-        << 52);
+    const Double octave =
+        reinterpret_cast<Double>((__builtin_convertvector(k >> 6, typename L::Int64) + 1023) << 52);
     Double table;
     for (int lane = 0; lane < kLanes; ++lane)
         table[lane] = kSixtyFourths[k[lane] & 63];
@@ -125,7 +107,7 @@ template <int kLanes>
         __builtin_convertvector(estimate * (1.0 - 0x1p-40), typename L::Float);
     const typename L::Float high =
         __builtin_convertvector(estimate * (1.0 + 0x1p-40), typename L::Float);
-    store(angles, low);
+    storeLanes(angles, low);
     const typename L::Int settled =
         (reinterpret_cast<typename L::Uint>(low) == reinterpret_cast<typename L::Uint>(high)) &
         __builtin_convertvector(inRange, typename L::Int);
@@ -141,18 +123,75 @@ template <int kLanes>
 divideCoefficients(const double* sw, const double* cw, double divisor, bool highPass,
                    ResonantFilter::CoefficientStretch& out, int32_t at) {
     using Double = typename Lanes<kLanes>::Double;
-    const Double s = load<Double>(sw), c = load<Double>(cw);
+    Double s, c;
+    loadLanes(s, sw);
+    loadLanes(c, cw);
     const Double alpha = s / divisor;
     const Double sum = highPass ? 1.0 + c : 1.0 - c;
     const Double a0 = 1.0 + alpha;
     const Double b = sum * 0.5 / a0;
-    store(out.b0 + at, b);
-    store(out.b1 + at, highPass ? -2.0 * b : 2.0 * b);
-    store(out.b2 + at, b);
-    store(out.a1 + at, -2.0 * c / a0);
-    store(out.a2 + at, (1.0 - alpha) / a0);
-    store(out.a0 + at, a0);
+    const Double twiceB = highPass ? -2.0 * b : 2.0 * b;
+    const Double a1 = -2.0 * c / a0;
+    const Double a2 = (1.0 - alpha) / a0;
+    storeLanes(out.b0 + at, b);
+    storeLanes(out.b1 + at, twiceB);
+    storeLanes(out.b2 + at, b);
+    storeLanes(out.a1 + at, a1);
+    storeLanes(out.a2 + at, a2);
+    storeLanes(out.a0 + at, a0);
 }
+
+// The two stages over a stretch, kLanes at a time; they read and write up to kLanes - 1
+// values past count. The estimates return a bit for each cutoff they leave unsettled.
+template <int kLanes>
+[[gnu::always_inline]] inline uint64_t estimateAnglesOver(const float* clamped, int32_t count,
+                                                          double cutoffSpan, double sampleRate,
+                                                          float* angles) {
+    uint64_t unsettled = 0;
+    for (int32_t i = 0; i < count; i += kLanes) {
+        const uint32_t settled =
+            estimateAngles<kLanes>(clamped + i, cutoffSpan, sampleRate, angles + i);
+        unsettled |= static_cast<uint64_t>(~settled & ((1u << kLanes) - 1)) << i;
+    }
+    return count < 64 ? unsettled & ((uint64_t{1} << count) - 1) : unsettled;
+}
+
+template <int kLanes>
+[[gnu::always_inline]] inline void
+divideCoefficientsOver(const double* sw, const double* cw, int32_t count, double divisor,
+                       bool highPass, ResonantFilter::CoefficientStretch& out) {
+    for (int32_t k = 0; k < count; k += kLanes)
+        divideCoefficients<kLanes>(sw + k, cw + k, divisor, highPass, out, 1 + k);
+}
+
+// Each stage in its portable form and, where the compiler can target it, in the form for
+// AVX2; both give the same bits.
+uint64_t estimateAnglesPortable(const float* clamped, int32_t count, double cutoffSpan,
+                                double sampleRate, float* angles) {
+    return estimateAnglesOver<2>(clamped, count, cutoffSpan, sampleRate, angles);
+}
+
+void divideCoefficientsPortable(const double* sw, const double* cw, int32_t count, double divisor,
+                                bool highPass, ResonantFilter::CoefficientStretch& out) {
+    divideCoefficientsOver<2>(sw, cw, count, divisor, highPass, out);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] uint64_t estimateAnglesWide(const float* clamped, int32_t count,
+                                                    double cutoffSpan, double sampleRate,
+                                                    float* angles) {
+    return estimateAnglesOver<4>(clamped, count, cutoffSpan, sampleRate, angles);
+}
+
+[[gnu::target("avx2")]] void divideCoefficientsWide(const double* sw, const double* cw,
+                                                    int32_t count, double divisor, bool highPass,
+                                                    ResonantFilter::CoefficientStretch& out) {
+    divideCoefficientsOver<4>(sw, cw, count, divisor, highPass, out);
+}
+#else
+constexpr auto estimateAnglesWide = estimateAnglesPortable;
+constexpr auto divideCoefficientsWide = divideCoefficientsPortable;
+#endif
 
 } // namespace
 
@@ -193,12 +232,13 @@ void ResonantFilter::updateCoefficients() {
     coefficientsCached = true;
 }
 
-// The stages work kVectorLanes cutoffs or angles at a time; where their count is not a
-// multiple of that they read past it, and the arrays leave room for that (the lanes'
-// results are not used).
+// The estimates and the divisions work several cutoffs or angles at a time; where their
+// count is not a multiple of that they read and write past it, and the arrays leave room
+// for that (those lanes' results are not used).
 void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStretch& stretch) {
-    constexpr int kLanes = 2;
+    constexpr int kLanes = 4; // at most
     constexpr int32_t kRoom = kMaxStretch + kLanes;
+    const bool wide = engine::useWideLanes();
 
     // The clamped cutoffs that differ from the one before, the first compared with the
     // filter's cached one; angleOf is each sample's index among them (-1: the cached).
@@ -222,14 +262,13 @@ void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStre
         changed[changes + lane] = 0.0f;
 
     float angles[kRoom];
-    for (int32_t i = 0; i < changes; i += kLanes) {
-        const uint32_t settled =
-            estimateAngles<kLanes>(changed + i, cutoffSpan, sampleRate, angles + i);
-        if (settled != (1u << kLanes) - 1) [[unlikely]] {
-            for (int lane = 0; lane < kLanes && i + lane < changes; ++lane)
-                if (!(settled >> lane & 1)) angles[i + lane] = exactAngleFor(changed[i + lane]);
+    uint64_t unsettled = (wide ? estimateAnglesWide : estimateAnglesPortable)(
+        changed, changes, cutoffSpan, sampleRate, angles);
+    for (; unsettled != 0; unsettled &= unsettled - 1)
+        [[unlikely]] {
+            const int32_t i = __builtin_ctzll(unsettled);
+            angles[i] = exactAngleFor(changed[i]);
         }
-    }
 
     // A new set of coefficients wherever the angle's bits change, the first angle
     // compared with the coefficients the filter holds (set 0).
@@ -264,10 +303,8 @@ void ResonantFilter::setCutoffs(const float* cutoffs, int32_t n, CoefficientStre
     stretch.a1[0] = a1;
     stretch.a2[0] = a2;
     stretch.a0[0] = a0;
-    const double divisor = resonanceFactor;
-    for (int32_t k = 0; k < sets; k += kLanes)
-        divideCoefficients<kLanes>(sw + k, cw + k, divisor, currentMode == HighPass, stretch,
-                                   1 + k);
+    (wide ? divideCoefficientsWide : divideCoefficientsPortable)(sw, cw, sets, resonanceFactor,
+                                                                 currentMode == HighPass, stretch);
 
     // The state the last setCutoff would leave.
     if (changes > 0) {

@@ -4,6 +4,7 @@
 #include "engine/engine_util.h"
 #include "engine/resonant_filter.h"
 #include "engine/table_note.h"
+#include "engine/vector_lanes.h"
 
 #include <gtest/gtest.h>
 
@@ -158,8 +159,18 @@ void expectSameFilterState(const ResonantFilter& a, const ResonantFilter& b) {
 // setCutoffs against setCutoff sample by sample: every sample's coefficients and the state
 // after, for stretches of every length with repeated, creeping, clamped, negative-zero and
 // NaN cutoffs (NaN takes the library's power in its lane), starting cached or not, after
-// changes of mode, divisor and rate; and a sweep over every 4096th float from 0 to 1.
-TEST(FastPath, CutoffStretchMatchesSetCutoffSampleBySample) {
+// changes of mode, divisor and rate; and a sweep over every 4096th float from 0 to 1. In
+// the portable vector form and in the AVX2 one where the processor has it.
+class CutoffStretch : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { engine::forcePortableLanes(GetParam()); }
+    void TearDown() override { engine::forcePortableLanes(false); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FastPath, CutoffStretch, testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "portable" : "widest"; });
+
+TEST_P(CutoffStretch, MatchesSetCutoffSampleBySample) {
     ResonantFilter stretchwise;
     stretchwise.setSampleRate(44100);
     stretchwise.setResonance(30.25f);
