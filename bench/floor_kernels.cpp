@@ -211,18 +211,22 @@ class FullModulationFloor : public Voice {
         const WavetableBank& tables = patch->wavetables;
         const float baseCutoff = patch->parameters[kCutoff];
 
-        float cutoff[kStretch] = {}, e2[kStretch];
+        // The LFOs, the envelopes and the cutoffs; then the pitch's powers of two, whose
+        // calls would otherwise interrupt the LFOs' and envelopes' running values.
+        float cutoff[kStretch] = {}, e2[kStretch], pitch[kStretch];
         double pitchFactor[kStretch];
         for (int32_t i = 0; i < n; ++i) {
-            const float pitch = lfoSine(patch->lfo1, lfoPhase1);
+            pitch[i] = lfoSine(patch->lfo1, lfoPhase1);
             const float cutoffModulation =
                 static_cast<float>(0.0 + static_cast<double>(lfoSine(patch->lfo2, lfoPhase2)));
             const float e1 = envelope1.tick();
             e2[i] = envelope2.tick();
             cutoff[i] = modulatedCutoff(e1, block.depth1, baseCutoff, cutoffModulation);
-            if (floatBits(pitch) != lastPitch) {
-                lastPitch = floatBits(pitch);
-                lastPitchFactor = std::pow(2.0, static_cast<double>(pitch));
+        }
+        for (int32_t i = 0; i < n; ++i) {
+            if (floatBits(pitch[i]) != lastPitch) {
+                lastPitch = floatBits(pitch[i]);
+                lastPitchFactor = std::pow(2.0, static_cast<double>(pitch[i]));
             }
             pitchFactor[i] = lastPitchFactor;
         }
