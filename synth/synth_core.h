@@ -37,10 +37,11 @@ class SynthCore {
     // Only a positive, finite rate is applied: anything else would turn every later
     // sample into NaN or infinity for the life of the instance.
     static bool isUsableSampleRate(float rate);
-    // Rebuilds the wavetables and every rate factor; values already derived from
-    // parameters (envelope steps, LFO increments, the glide rate) keep the rate they
-    // were worked out at. An unusable rate is ignored. Control thread, never beside
-    // render.
+    // Rebuilds the wavetables (unless they already hold what this rate gives, as when a
+    // host sets the rate of creation again) and every rate factor; values already
+    // derived from parameters (envelope steps, LFO increments, the glide rate) keep the
+    // rate they were worked out at. An unusable rate is ignored. Control thread, never
+    // beside render.
     void setSampleRate(float rate);
 
     // Stores the value in the current program and the mirror and applies it to the
