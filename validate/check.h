@@ -4,6 +4,7 @@
 
 #include "hosting/plugin_instance.h"
 #include "hosting/plugin_library.h"
+#include "validate/promises.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,7 @@ struct Options {
     double timeoutSeconds = 300.0;
     bool isolate = true; // each check in a child process of its own
     std::string only;    // run only checks whose name contains this
+    Promises promises;   // what the plug-in promises beyond the generic rules
 };
 
 // The plug-in as a check uses it. Built inside the process that runs the check.
@@ -31,8 +33,7 @@ class Context {
     const Options& options() const { return options_; }
     bool quick() const { return options_.quick; }
     uint64_t seed() const { return options_.seed; }
-    // Quillo promises more than any instrument must: exact silence, for one.
-    bool isQuillo() const { return isQuillo_; }
+    const Promises& promises() const { return options_.promises; }
     const std::string& effectName() const { return effectName_; }
     int32_t numParams() const { return numParams_; }
     int32_t numPrograms() const { return numPrograms_; }
@@ -43,7 +44,6 @@ class Context {
   private:
     Options options_;
     std::shared_ptr<hosting::PluginLibrary> library_;
-    bool isQuillo_ = false;
     std::string effectName_;
     int32_t numParams_ = 0;
     int32_t numPrograms_ = 0;

@@ -16,7 +16,6 @@ Context::Context(const Options& options)
     : options_(options), library_(hosting::PluginLibrary::open(options.pluginPath)) {
     auto probe = create();
     effectName_ = probe->effectName();
-    isQuillo_ = effectName_ == "Quillo";
     numParams_ = probe->numParams();
     numPrograms_ = probe->numPrograms();
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 using namespace quillo::validate;
@@ -31,6 +32,19 @@ void printUsage(std::FILE* stream) {
                  "  --seed N       seed of the random streams (default 1)\n"
                  "  --only TEXT    run only the checks whose name contains TEXT\n"
                  "  --timeout S    seconds a check may take (default 300)\n"
+                 "  --promises FILE\n"
+                 "                 what the plug-in promises beyond what every instrument must\n"
+                 "                 do, one promise a line; each makes some checks stricter\n"
+                 "  --promise TEXT one promise, as a line of that file (repeatable):\n"
+                 "                   exact-silence SECONDS  exact zeros within SECONDS after\n"
+                 "                                          the notes end\n"
+                 "                   unknown-opcodes-answer-0\n"
+                 "                   program-names N        renames keep N characters (1..23)\n"
+                 "                   ignores-invalid-sample-rates\n"
+                 "                   near-silence-patch NAME=VALUE, ...\n"
+                 "                   near-silence-by NAME=VALUE, ...\n"
+                 "                                          how a held note fades out while\n"
+                 "                                          processing goes on\n"
                  "  --known-failures FILE\n"
                  "                 failures listed there (check | reason pattern) are shown\n"
                  "                 as KNOWN and do not count as failed\n"
@@ -64,6 +78,21 @@ int main(int argc, char** argv) {
     });
     line.option("--only", [&](const std::string& value) { options.only = value; });
     line.option("--known-failures", [&](const std::string& value) { knownFailuresPath = value; });
+    // A bad promise is a mistake on the command line, like a bad option.
+    line.option("--promises", [&](const std::string& value) {
+        try {
+            options.promises.load(value);
+        } catch (const std::invalid_argument& error) {
+            throw quillo::UsageError(error.what());
+        }
+    });
+    line.option("--promise", [&](const std::string& value) {
+        try {
+            options.promises.add(value);
+        } catch (const std::invalid_argument& error) {
+            throw quillo::UsageError("--promise '" + value + "': " + error.what());
+        }
+    });
     try {
         const std::vector<std::string> plugins =
             line.parse(std::vector<std::string>(argv + 1, argv + argc));
@@ -78,6 +107,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (!options.promises.nearSilencePatch.empty() && options.promises.nearSilenceBy.empty()) {
+        std::fprintf(stderr, "quillo-validate: a near-silence-patch needs a near-silence-by\n");
+        return 2;
+    }
     if (list) {
         for (const Check& check : allChecks(options))
             std::printf("%s\n", check.name.c_str());
@@ -104,6 +137,8 @@ int main(int argc, char** argv) {
         std::printf("Validating %s (\"%s\", %d parameters, %d programs)%s\n",
                     options.pluginPath.c_str(), context.effectName().c_str(), context.numParams(),
                     context.numPrograms(), options.quick ? ", quick" : "");
+        for (const std::string& promise : options.promises.given())
+            std::printf("Promised: %s\n", promise.c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quillo-validate: %s: %s\n", options.pluginPath.c_str(), error.what());
         return 2;

@@ -173,42 +173,39 @@ CostPair measureCosts(const Context& context, int trials, int32_t frames, Prepar
     return cost;
 }
 
-// Quillo: oscillator 1 alone, as a pulse; a pulse width of 0 silences it, so the
-// filter's input drops to nothing and its state decays through the subnormals.
-CostPair quilloCosts(const Context& context, int trials, int32_t frames) {
-    return measureCosts(context, trials, frames, [](Session& session, bool quiet) {
-        auto& plugin = session.plugin();
-        const int32_t wave = plugin.findParam("Wave1");
-        const int32_t width = plugin.findParam("PW1");
-        const int32_t mix = plugin.findParam("OscMix");
-        expect(wave >= 0 && width >= 0 && mix >= 0, "no Wave1, PW1 or OscMix parameter");
-        plugin.setParam(wave, 0.3f); // Pulse
-        plugin.setParam(mix, 0.0f);
-        plugin.setParam(width, 0.5f);
-        session.render(256, {midiEvent(0, 0x90, 60, 100)});
-        session.renderFor(4410, 256);
-        if (quiet) plugin.setParam(width, 0.0f);
-    });
+void apply(hosting::PluginInstance& plugin, const std::vector<ParameterSetting>& settings) {
+    for (const ParameterSetting& setting : settings) {
+        const int32_t index = plugin.findParam(setting.name);
+        expect(index >= 0, "no parameter \"" + setting.name + "\" for the near-silence promise");
+        plugin.setParam(index, setting.value);
+    }
 }
 
-// Any instrument: a held note against the time after it was let go, when
-// envelopes, filters and effects fade towards zero.
-CostPair releasedNoteCosts(const Context& context, int trials, int32_t frames) {
-    return measureCosts(context, trials, frames, [](Session& session, bool quiet) {
-        session.render(256, {midiEvent(0, 0x90, 60, 100)});
-        session.renderFor(4410, 256);
-        if (quiet) session.render(256, {midiEvent(0, 0x80, 60, 64)});
-    });
-}
-
+// A held note against the time after it went quiet: released, or set quiet the
+// way the plug-in promises, when envelopes, filters and effects fade towards zero.
 std::string nearSilenceCostsNoMore(const Context& context) {
     const int trials = context.quick() ? 3 : 5;
     const int32_t frames = context.quick() ? 22050 : 44100;
-    const CostPair cost = context.isQuillo() ? quilloCosts(context, trials, frames)
-                                             : releasedNoteCosts(context, trials, frames);
+    const Promises& promises = context.promises();
+    const bool promised = !promises.nearSilenceBy.empty();
+    const CostPair cost = measureCosts(context, trials, frames, [&](Session& session, bool quiet) {
+        if (promised) apply(session.plugin(), promises.nearSilencePatch);
+        session.render(256, {midiEvent(0, 0x90, 60, 100)});
+        session.renderFor(4410, 256);
+        if (!quiet) return;
+        if (promised)
+            apply(session.plugin(), promises.nearSilenceBy);
+        else
+            session.render(256, {midiEvent(0, 0x80, 60, 64)});
+    });
     const double ratio = cost.quiet / cost.sounding;
-    const std::string what = context.isQuillo() ? "silent pulse (PW1 0) against a sounding one"
-                                                : "released note against a held one";
+    std::string what = "released note against a held one";
+    if (promised) {
+        what = "held note made quiet by";
+        for (const ParameterSetting& setting : promises.nearSilenceBy)
+            what += " " + setting.name + formatted("=%g", setting.value);
+        what += " against a sounding one";
+    }
     const std::string summary =
         formatted("ratio %.2f, ", ratio) + what +
         formatted(" (%.1f ms against %.1f ms of CPU for 1 s of audio at 44.1 kHz",

@@ -7,9 +7,9 @@
 namespace quillo::validate {
 
 SilenceRule SilenceRule::forContext(const Context& context) {
-    // Quillo's voice stops at once on controller 126, or when its release ends.
-    if (context.isQuillo()) return {true, 0.0f, 6.0};
-    // Other instruments may carry reverb or long releases: be generous.
+    const double promised = context.promises().exactSilenceSeconds;
+    if (promised > 0.0) return {true, 0.0f, promised};
+    // Instruments may carry reverb or long releases: be generous.
     return {false, 1.0e-6f, 30.0};
 }
 

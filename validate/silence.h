@@ -8,8 +8,8 @@
 namespace quillo::validate {
 
 struct SilenceRule {
-    bool exactZeros;     // Quillo: every sample exactly 0
-    float threshold;     // others: peak below -120 dBFS
+    bool exactZeros;     // promised: every sample exactly 0
+    float threshold;     // otherwise: peak below -120 dBFS
     double limitSeconds; // the longest tail allowed after the last note ends
 
     static SilenceRule forContext(const Context& context);

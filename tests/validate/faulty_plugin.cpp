@@ -13,8 +13,16 @@
 //   shared       keeps its oscillator phase in a global, shared by instances
 //   forget       a program switch loses the edits of the program left
 //
-// Without a fault it passes every check: a sine per note, two parameters
-// ("Gain", "Pitch"), two programs.
+// and faults that only break what it may promise (quillo-validate --promise):
+//
+//   hiss         a hiss at -180 dBFS that never stops (exact-silence)
+//   odd-opcodes  answers 1 to the opcodes past the interface's last (unknown-opcodes-answer-0)
+//   short-names  keeps 15 characters of a program name (program-names 23)
+//   any-rate     takes any sample rate and plays NaN while it is not a real one
+//                (ignores-invalid-sample-rates)
+//
+// Without a fault it passes every check and keeps all those promises: a sine per
+// note, two parameters ("Gain", "Pitch"), two programs.
 #include "host_interface/aeffect.h"
 
 #include <cmath>
@@ -71,7 +79,9 @@ intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
         return 0;
     case effGetProgram: return faulty->program;
     case effSetProgramName:
-        if (ptr) copyText(faulty->programNames[faulty->program], static_cast<char*>(ptr), 24);
+        if (ptr)
+            copyText(faulty->programNames[faulty->program], static_cast<char*>(ptr),
+                     faulty->is("short-names") ? 16 : 24);
         return 0;
     case effGetProgramName:
         if (ptr) copyText(ptr, faulty->programNames[faulty->program], 24);
@@ -94,7 +104,7 @@ intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
                           static_cast<double>(faulty->param(index)));
         return 0;
     case effSetSampleRate:
-        if (opt > 0.0f && std::isfinite(opt)) faulty->sampleRate = opt;
+        if ((opt > 0.0f && std::isfinite(opt)) || faulty->is("any-rate")) faulty->sampleRate = opt;
         return 0;
     case effProcessEvents: {
         auto* events = static_cast<VstEvents*>(ptr);
@@ -135,7 +145,7 @@ intptr_t dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
     }
     case effGetPlugCategory: return kPlugCategSynth;
     case effGetVstVersion: return 2400;
-    default: return 0;
+    default: return faulty->is("odd-opcodes") && opcode > effGetNumMidiOutputChannels ? 1 : 0;
     }
 }
 
@@ -158,9 +168,12 @@ void processReplacing(AEffect* effect, float** /*inputs*/, float** outputs, int3
     const int32_t written = faulty->is("unwritten") ? frames / 2 : frames;
     const double frequency = 440.0 * std::pow(2.0, (faulty->key - 69) / 12.0) *
                              (0.5 + static_cast<double>(faulty->param(1)));
+    const bool realRate = faulty->sampleRate > 0.0f && std::isfinite(faulty->sampleRate);
     for (int32_t i = 0; i < written; ++i) {
-        float sample = 0.0f;
-        if (faulty->key >= 0) {
+        float sample = faulty->is("hiss") ? 1.0e-9f : 0.0f;
+        if (!realRate) {
+            sample = std::numeric_limits<float>::quiet_NaN();
+        } else if (faulty->key >= 0) {
             sample = static_cast<float>(std::sin(phase) * 0.5 * faulty->param(0));
             phase += 2.0 * M_PI * frequency / faulty->sampleRate;
             if (phase > 2.0 * M_PI) phase -= 2.0 * M_PI;

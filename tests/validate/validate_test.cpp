@@ -115,6 +115,78 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+const std::string kEveryPromise =
+    "--promise 'exact-silence 1' --promise unknown-opcodes-answer-0 --promise 'program-names 23' "
+    "--promise ignores-invalid-sample-rates --promise 'near-silence-patch pitch=0.2, Gain=0.5' "
+    "--promise 'near-silence-by Gain=0'";
+
+TEST(ValidatorOnFaultyPlugin, UnbrokenInstrumentKeepsEveryPromise) {
+    const Outcome run = validate("--quick " + kEveryPromise + " " + kPlugin);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Promised: near-silence-by Gain=0"), std::string::npos);
+    EXPECT_NE(lineOf(run, "near-silent").find("made quiet by Gain=0"), std::string::npos)
+        << run.output;
+}
+
+// Each of these faults is allowed to any instrument and fails only the one that
+// promised otherwise.
+struct BrokenPromise {
+    const char* fault;
+    const char* promise;
+    const char* check;
+    const char* reason;
+};
+
+void PrintTo(const BrokenPromise& broken, std::ostream* out) {
+    *out << broken.fault;
+}
+
+class ValidatorHolds : public testing::TestWithParam<BrokenPromise> {};
+
+TEST_P(ValidatorHolds, OnlyAPromiseTurnsTheFaultIntoAFailure) {
+    const BrokenPromise& b = GetParam();
+    const std::string only = "--quick --only \"" + std::string(b.check) + "\" ";
+    const Outcome promised = validate(only + "--promise '" + b.promise + "' " + kPlugin, b.fault);
+    EXPECT_EQ(promised.status, 1) << promised.output;
+    const std::string line = lineOf(promised, b.check);
+    EXPECT_EQ(line.rfind("FAIL  ", 0), 0u) << promised.output;
+    EXPECT_NE(line.find(b.reason), std::string::npos) << line;
+
+    const Outcome unpromised = validate(only + kPlugin, b.fault);
+    EXPECT_EQ(unpromised.status, 0) << unpromised.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ValidatorHolds,
+    testing::Values(
+        BrokenPromise{"hiss", "exact-silence 1", "a held note sounds",
+                      "not silent (exact zeros) 1.0 s after the last note ended: peak 1e-09"},
+        BrokenPromise{"odd-opcodes", "unknown-opcodes-answer-0", "every opcode",
+                      "opcode 80 answered 1"},
+        BrokenPromise{"short-names", "program-names 23", "program names end",
+                      "a 23-character name reads back as \"A program name \""},
+        BrokenPromise{"any-rate", "ignores-invalid-sample-rates", "non-finite sample rates",
+                      "at sample rate 0: output 0, frame 0 is nan"}),
+    [](const testing::TestParamInfo<BrokenPromise>& info) {
+        std::string name = info.param.fault;
+        for (char& c : name)
+            if (c == '-') c = '_';
+        return name;
+    });
+
+TEST(Validator, RefusesPromisesItCannotRead) {
+    for (const char* promise : {"exact-silence", "program-names 24", "always-in-tune",
+                                "near-silence-by Gain", "unknown-opcodes-answer-0 please"}) {
+        const Outcome run = validate(std::string("--promise '") + promise + "' " + kPlugin);
+        EXPECT_EQ(run.status, 2) << promise << ": " << run.output;
+        EXPECT_EQ(
+            run.output.rfind("quillo-validate: --promise '" + std::string(promise) + "': ", 0), 0u)
+            << run.output;
+    }
+    const Outcome alone = validate("--promise 'near-silence-patch Gain=1' " + kPlugin);
+    EXPECT_EQ(alone.status, 2) << alone.output;
+}
+
 TEST(ValidatorOnFaultyPlugin, ListedFailureIsShownAsKnownAndDoesNotFail) {
     const std::string list = testing::TempDir() + "known_failures.txt";
     std::ofstream(list) << "# drifting values\nparameters read back | # values changed *\n";
