@@ -364,7 +364,9 @@ struct VstFileSelect;
 
 namespace aeffect_layout {
 constexpr size_t P = sizeof(void*);
-constexpr size_t align(size_t offset, size_t to) { return (offset + to - 1) / to * to; }
+constexpr size_t align(size_t offset, size_t to) {
+    return (offset + to - 1) / to * to;
+}
 
 // Offsets as the interface lays them out for the pointer size of this build.
 constexpr size_t dispatcher = align(4, P);
@@ -382,8 +384,10 @@ constexpr size_t size = align(future + 56, P);
 static_assert(offsetof(AEffect, magic) == 0);
 static_assert(offsetof(AEffect, dispatcher) == aeffect_layout::dispatcher);
 static_assert(offsetof(AEffect, process) == aeffect_layout::dispatcher + aeffect_layout::P);
-static_assert(offsetof(AEffect, setParameter) == aeffect_layout::dispatcher + 2 * aeffect_layout::P);
-static_assert(offsetof(AEffect, getParameter) == aeffect_layout::dispatcher + 3 * aeffect_layout::P);
+static_assert(offsetof(AEffect, setParameter) ==
+              aeffect_layout::dispatcher + 2 * aeffect_layout::P);
+static_assert(offsetof(AEffect, getParameter) ==
+              aeffect_layout::dispatcher + 3 * aeffect_layout::P);
 static_assert(offsetof(AEffect, numPrograms) == aeffect_layout::numPrograms);
 static_assert(offsetof(AEffect, numParams) == aeffect_layout::numPrograms + 4);
 static_assert(offsetof(AEffect, numInputs) == aeffect_layout::numPrograms + 8);
