@@ -6,10 +6,12 @@
 #
 # Per user (the default): quillo.so into ~/.vst, quillo.lv2 into ~/.lv2,
 # quillo-render into ~/.local/bin, the .fxb and .fxp files into
-# ~/.local/share/quillo/presets. System-wide when PREFIX was given explicitly
-# (make install PREFIX=..., or PREFIX in the environment) or DESTDIR is set:
+# ~/.local/share/quillo/presets. Under PREFIX when it was given explicitly (make
+# install PREFIX=..., or PREFIX in the environment), when DESTDIR is set, or when
+# run as root (sudo make install), so that root's home never gets it by surprise:
 # $DESTDIR$PREFIX/lib/vst, $DESTDIR$PREFIX/lib/lv2, $DESTDIR$PREFIX/bin and
-# $DESTDIR$PREFIX/share/quillo/presets. make hands the script its PREFIX default either way, so
+# $DESTDIR$PREFIX/share/quillo/presets. make hands the script its PREFIX default
+# either way, so
 # "given explicitly" is read from the environment: make exports a variable to
 # its commands only when it came from the command line or the environment.
 set -euo pipefail
@@ -28,7 +30,7 @@ for file in "$build/quillo.so" "$build/quillo-render" "$bundle/quillo.so" "$bund
     fi
 done
 
-if [ -n "${PREFIX+set}" ] || [ -n "$destdir" ]; then
+if [ -n "${PREFIX+set}" ] || [ -n "$destdir" ] || [ "$(id -u)" -eq 0 ]; then
     plugin_dir="$destdir$prefix/lib/vst"
     lv2_dir="$destdir$prefix/lib/lv2"
     bin_dir="$destdir$prefix/bin"
