@@ -18,7 +18,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 corpus=${FUZZ_CORPUS:-fuzz-corpus}
 
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILLO_FUZZ=ON >/dev/null
+    -DQUILLO_FUZZ=ON -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j "${JOBS:-2}" --target $targets
 

@@ -1,18 +1,54 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quillo needs to build, test and benchmark.
-# Idempotent: does nothing when everything is present.
+# Installs the Debian packages of the named groups, so that each make target
+# fetches only what it uses. Idempotent: does nothing when all are present.
+#
+#   scripts/install-deps.sh GROUP...     (no group: build)
+#   scripts/install-deps.sh --list       every group and its packages
+#
+# A new package goes into the group of the targets that need it; a new group
+# needs a line in group() and one in the groups list below it.
 set -euo pipefail
 
-packages=(
-    g++ cmake ninja-build pkg-config make
-    libgtest-dev libbenchmark-dev
-    libsndfile1-dev
-    lv2-dev liblilv-dev lilv-utils sordi serdi sox
-    jackd2 libjack-jackd2-dev
-    clang libclang-rt-14-dev valgrind
-    amsynth dpf-plugins-vst
-    sox
-)
+group() {
+    case "$1" in
+    # quillo.so, quillo.lv2, quillo-jack, quillo-render and quillo-validate
+    build)
+        echo g++ cmake ninja-build pkg-config make libsndfile1-dev lv2-dev liblilv-dev \
+            libjack-jackd2-dev
+        ;;
+    # the test suite, with LV2's own tools to read the bundle and a JACK server
+    test) echo libgtest-dev lilv-utils sordi serdi jackd2 sox ;;
+    # other instruments that the benchmarks compare and the sanitized suite renders
+    peers) echo amsynth dpf-plugins-vst ;;
+    # the unit benchmarks and the callgrind profile
+    bench) echo libbenchmark-dev valgrind ;;
+    # the libFuzzer targets
+    fuzz) echo clang libclang-rt-14-dev ;;
+    # an LV2 host and a JACK server to play the LV2 build in (make test-hosts)
+    hosts) echo jalv jackd2 python3 ;;
+    # the spectrograms of the factory sounds (make gallery)
+    gallery) echo sox ;;
+    *) return 1 ;;
+    esac
+}
+groups=(build test peers bench fuzz hosts gallery)
+
+if [ "${1:-}" = --list ]; then
+    for name in "${groups[@]}"; do
+        printf '%-8s %s\n' "$name" "$(group "$name")"
+    done
+    exit 0
+fi
+
+packages=()
+for name in "${@:-build}"; do
+    if ! list=$(group "$name"); then
+        echo "install-deps: no group '$name' (groups: ${groups[*]})" >&2
+        exit 2
+    fi
+    read -ra members <<<"$list"
+    packages+=("${members[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do

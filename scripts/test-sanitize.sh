@@ -9,7 +9,7 @@ build=${1:-build-sanitize}
 jobs=${JOBS:-$(nproc)}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLO_SANITIZE=ON \
-    -DQUILLO_BENCH=OFF >/dev/null
+    -DQUILLO_TESTS=ON -DQUILLO_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$jobs"
 
 # Any report ends the process with an error; leaks count as errors.
