@@ -16,7 +16,6 @@ compile = cmake --build $(BUILD) -j $(JOBS) $(if $(1),--target $(1))
 deps = scripts/install-deps.sh $(1)
 
 .DEFAULT_GOAL := help
-.PHONY: help demo build test install bench gallery fuzz test-sanitize test-hosts clean
 
 help:
 	@echo "make demo           build quillo.so and quillo-render, render a demo phrase to demo.wav"
@@ -28,6 +27,7 @@ help:
 	@echo "make fuzz           run every fuzz target for FUZZ_SECONDS seconds (default 60)"
 	@echo "make test-sanitize  run the test suite built with ASan and UBSan"
 	@echo "make test-hosts     play the LV2 build in jalv under a JACK server with the dummy driver"
+	@echo "make format-check   compare the C++ sources with clang-format's style"
 	@echo "make clean          remove the build trees"
 	@echo "Each target first installs the Debian packages it needs (scripts/install-deps.sh --list)."
 
@@ -85,6 +85,10 @@ test-hosts:
 	@$(call configure)
 	@$(call compile,quillo_lv2)
 	@scripts/test-hosts.sh $(BUILD)
+
+format-check:
+	@$(call deps,format)
+	@scripts/format-check.sh
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz

@@ -28,10 +28,12 @@ group() {
     hosts) echo jalv jackd2 python3 ;;
     # the spectrograms of the factory sounds (make gallery)
     gallery) echo sox ;;
+    # make format-check
+    format) echo clang-format ;;
     *) return 1 ;;
     esac
 }
-groups=(build test peers bench fuzz hosts gallery)
+groups=(build test peers bench fuzz hosts gallery format)
 
 if [ "${1:-}" = --list ]; then
     for name in "${groups[@]}"; do
