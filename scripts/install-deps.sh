@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh --list       every group and its packages
 #
 # A new package goes into the group of the targets that need it; a new group
-# needs a line in group() and one in the groups list below it.
+# needs a line in group(), a place in the groups list below it and the Makefile
+# targets that install it. The README's tables of targets and groups follow.
 set -euo pipefail
 
 group() {
