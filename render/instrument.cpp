@@ -1,6 +1,7 @@
 #include "render/instrument.h"
 
 #include "hosting/user_error.h"
+#include "render/lv2_instrument.h"
 #include "render/vst2_instrument.h"
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 
 namespace quillo::render {
 
+// A folder or a URI is an LV2 plug-in; anything else a VST 2 library.
 std::unique_ptr<InstrumentLibrary> InstrumentLibrary::open(const std::string& path) {
+    if (hosting::Lv2Library::looksLikeLv2(path)) return openLv2Library(path);
     return openVst2Library(path);
 }
 
@@ -37,6 +40,7 @@ int32_t findParam(Instrument& instrument, const std::string& name) {
     const std::string wanted = lower(name);
     for (int32_t index = 0; index < instrument.numParams(); ++index) {
         if (lower(instrument.paramName(index)) == wanted) return index;
+        if (lower(instrument.paramSymbol(index)) == wanted) return index;
     }
     return -1;
 }

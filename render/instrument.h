@@ -24,6 +24,8 @@ class Instrument {
     // Parameters, by index from 0.
     virtual int32_t numParams() = 0;
     virtual std::string paramName(int32_t index) = 0;
+    // A second name to find the parameter by (an LV2 port's symbol); may be empty.
+    virtual std::string paramSymbol(int32_t /*index*/) { return ""; }
     // The value as the plug-in shows it, with its unit when it has one.
     virtual std::string paramText(int32_t index) = 0;
     virtual float param(int32_t index) = 0;
@@ -62,7 +64,7 @@ class InstrumentLibrary {
     virtual const std::string& path() const = 0;
 };
 
-// Index of the parameter whose name matches without regard to case, or -1.
+// Index of the parameter whose name or symbol matches without regard to case, or -1.
 int32_t findParam(Instrument& instrument, const std::string& name);
 
 // A value from 0 to 1 at which the parameter shows the text (without regard to

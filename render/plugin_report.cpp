@@ -102,20 +102,26 @@ void printInfo(hosting::PluginInstance& plugin, std::ostream& out) {
 }
 
 void printParameters(Instrument& plugin, std::ostream& out) {
-    int nameWidth = 4;
+    int nameWidth = 4, symbolWidth = 0;
     for (int32_t index = 0; index < plugin.numParams(); ++index) {
         nameWidth = std::max(nameWidth, static_cast<int>(plugin.paramName(index).size()));
+        symbolWidth = std::max(symbolWidth, static_cast<int>(plugin.paramSymbol(index).size()));
     }
+    // LV2 plug-ins name their parameters twice: a label and a symbol.
+    if (symbolWidth > 0) symbolWidth = std::max(symbolWidth, 6);
     out << std::right << std::setw(5) << "Index"
-        << "  " << std::left << std::setw(nameWidth) << "Name"
-        << "  " << std::setw(8) << "Value"
+        << "  " << std::left << std::setw(nameWidth) << "Name";
+    if (symbolWidth > 0) out << "  " << std::setw(symbolWidth) << "Symbol";
+    out << "  " << std::setw(8) << "Value"
         << "  Text\n";
     for (int32_t index = 0; index < plugin.numParams(); ++index) {
         char value[32];
         std::snprintf(value, sizeof value, "%.6f", plugin.param(index));
         const std::string text = plugin.paramText(index);
         out << std::right << std::setw(5) << index << "  " << std::left << std::setw(nameWidth)
-            << plugin.paramName(index) << "  " << std::setw(8) << value << "  " << text << "\n";
+            << plugin.paramName(index);
+        if (symbolWidth > 0) out << "  " << std::setw(symbolWidth) << plugin.paramSymbol(index);
+        out << "  " << std::setw(8) << value << "  " << text << "\n";
     }
 }
 
