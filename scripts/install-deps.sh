@@ -20,7 +20,7 @@ group() {
     # the test suite, with LV2's own tools to read the bundle and a JACK server
     test) echo libgtest-dev lilv-utils sordi serdi jackd2 sox ;;
     # other instruments that the benchmarks compare and the sanitized suite renders
-    peers) echo amsynth dpf-plugins-vst ;;
+    peers) echo amsynth dpf-plugins-vst dpf-plugins-lv2 ;;
     # the unit benchmarks and the callgrind profile
     bench) echo libbenchmark-dev valgrind ;;
     # the libFuzzer targets

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,6 +26,8 @@ namespace {
 const std::string kQuillo = QUILLO_PLUGIN;
 const std::string kNekobi = "/usr/lib/vst/Nekobi-vst.so";
 const std::string kAmsynth = "/usr/lib/vst/amsynth_vst.so";
+const std::string kQuilloLv2 = QUILLO_LV2_BUNDLE;
+const std::string kNekobiLv2 = "/usr/lib/lv2/Nekobi.lv2";
 const std::string kProbe = std::string(PROBE_DIR) + "/probe_synth.so";
 
 struct RunResult {
@@ -287,6 +290,58 @@ TEST_F(RenderCli, RendersThirdPartyInstruments) {
         fs::remove(out);
     }
     if (!fs::exists(kNekobi) && !fs::exists(kAmsynth)) GTEST_SKIP() << "no third-party synths";
+}
+
+// One instrument, two formats: the same samples, whatever the blocks.
+TEST_F(RenderCli, QuilloAsLv2RendersTheSameAudioAsQuilloAsVst2) {
+    const std::string phrase = PHRASE_MIDI;
+    for (const char* block : {"1", "64", "4096"}) {
+        for (const std::vector<std::string>& input :
+             {std::vector<std::string>{"--demo"}, std::vector<std::string>{phrase}}) {
+            std::vector<std::string> lv2 = {"--plugin", kQuilloLv2, "--block",
+                                            block,      "-o",       path("lv2.wav")};
+            std::vector<std::string> vst = {"--plugin", kQuillo, "--block",
+                                            block,      "-o",    path("vst.wav")};
+            lv2.insert(lv2.end(), input.begin(), input.end());
+            vst.insert(vst.end(), input.begin(), input.end());
+            ASSERT_EQ(run(lv2).status, 0);
+            ASSERT_EQ(run(vst).status, 0);
+            const Wav a = readWav(path("lv2.wav")), b = readWav(path("vst.wav"));
+            ASSERT_GT(a.frames(), 44100) << input[0];
+            ASSERT_EQ(a.samples.size(), b.samples.size()) << input[0] << ", block " << block;
+            EXPECT_EQ(
+                std::memcmp(a.samples.data(), b.samples.data(), a.samples.size() * sizeof(float)),
+                0)
+                << input[0] << ", block " << block;
+        }
+    }
+}
+
+// Another LV2 instrument, found by its bundle or by its URI on LV2_PATH, its
+// parameters by symbol; and the LV2 plug-ins that cannot be rendered, refused.
+TEST_F(RenderCli, RendersLv2InstrumentsByBundleOrUri) {
+    expectRefused({"--plugin", dir_.string(), song_}, "not an LV2 bundle");
+    expectRefused({"--plugin", "urn:example:nothing", song_}, "no LV2 plug-in with this URI");
+    if (!fs::exists(kNekobiLv2)) GTEST_SKIP() << kNekobiLv2 << " is not installed";
+
+    const RunResult byBundle =
+        run({"--plugin", kNekobiLv2, "--param", "cutoff=0.8", "-o", path("a.wav"), song_});
+    ASSERT_EQ(byBundle.status, 0) << byBundle.err;
+    const RunResult byUri =
+        runShell("LV2_PATH=/usr/lib/lv2 " +
+                 renderCommand({"--plugin", "http://distrho.sf.net/plugins/Nekobi", "--param",
+                                "Cutoff=0.8", "-o", path("b.wav"), song_}));
+    ASSERT_EQ(byUri.status, 0) << byUri.err;
+    const Wav a = readWav(path("a.wav")), b = readWav(path("b.wav"));
+    EXPECT_GT(peakOf(a), 0.01f);
+    EXPECT_EQ(a.samples, b.samples);
+    for (int64_t frame = 0; frame < 44100 / 2; ++frame)
+        ASSERT_EQ(a.at(frame), 0.0f);
+
+    const RunResult info = run({"--plugin", kNekobiLv2, "--info", "--list-params"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("http://distrho.sf.net/plugins/Nekobi (LV2)"), std::string::npos);
+    EXPECT_NE(info.out.find("cutoff"), std::string::npos) << info.out;
 }
 
 TEST_F(RenderCli, PrintsOneSummaryLineUnlessQuiet) {
