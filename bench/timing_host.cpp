@@ -13,6 +13,7 @@
 // Under callgrind (--collect-atstart=no) only the timed processing is collected.
 
 #include "bench/floor_kernels.h"
+#include "hosting/lv2_plugin.h"
 #include "hosting/midi_event_list.h"
 #include "hosting/plugin_instance.h"
 #include "hosting/plugin_library.h"
@@ -63,10 +64,11 @@ struct Setting {
 
 struct Case {
     std::string name;
-    std::string plugin; // a VST 2 library, or
+    std::string plugin; // a VST 2 library or an LV2 bundle or URI, or
     std::string floor;  // the patch of a floor kernel
     std::vector<Setting> settings;
     std::shared_ptr<PluginLibrary> library;
+    std::shared_ptr<Lv2Library> lv2;
     std::vector<double> nsPerSample; // one per round
     std::vector<double> startupMs;
     std::vector<double> closeMs;
@@ -98,7 +100,8 @@ struct Options {
 
 const char* kUsage =
     "Usage: quillo-bench-host [options] MIDI-FILE --case NAME PLUGIN [--param NAME=VALUE]...\n"
-    "  --case NAME PLUGIN    an instrument to time (repeatable)\n"
+    "  --case NAME PLUGIN    an instrument to time: a VST 2 library, or an LV2 bundle or\n"
+    "                        URI (repeatable)\n"
     "  --param NAME=VALUE    set a parameter of the last case (repeatable)\n"
     "  --floor NAME PATCH    time Quillo's floor kernel for PATCH (default, fullmod)\n"
     "  --ratio A/B           print median(A) / median(B) (repeatable)\n"
@@ -235,8 +238,58 @@ void runFloorOnce(Case& c, const Options& options, const std::vector<Event>& eve
 }
 
 // One complete render of the phrase by one case.
+// An LV2 instrument, driven as quillo-render drives one: each block's MIDI as an atom
+// sequence, then run, its outputs into left and right.
+void runLv2Once(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
+    const Clock::time_point created = Clock::now();
+    Lv2Instance plugin(c.lv2, options.rate, options.block);
+    for (const Setting& s : c.settings) {
+        const auto& ports = c.lv2->ports();
+        const auto port = std::find_if(ports.begin(), ports.end(), [&](const Lv2Port& p) {
+            return p.kind == Lv2Port::Kind::ControlIn && (p.name == s.name || p.symbol == s.name);
+        });
+        if (port == ports.end()) fail(c.name + ": no control '" + s.name + "'");
+        plugin.control(port->index) = port->minimum + s.value * (port->maximum - port->minimum);
+    }
+    plugin.activate();
+    c.startupMs.push_back(millisecondsSince(created));
+
+    std::vector<float> left(static_cast<size_t>(options.block));
+    std::vector<float> right(static_cast<size_t>(options.block));
+    std::vector<Lv2Instance::MidiEvent> list;
+    list.reserve(256);
+    float peak = 0.0f;
+    uint64_t hash = 0xCBF29CE484222325ull;
+    size_t next = 0;
+
+    Clock::duration elapsed{};
+    for (int64_t at = 0; at < frames; at += options.block) {
+        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
+        CALLGRIND_TOGGLE_COLLECT;
+        const Clock::time_point start = Clock::now();
+        list.clear();
+        while (next < events.size() && events[next].frame < at + length && list.size() < 256) {
+            list.push_back({events[next].frame - at, events[next].bytes,
+                            static_cast<uint32_t>(events[next].length)});
+            ++next;
+        }
+        plugin.run(list.data(), list.size(), left.data(), right.data(), length);
+        elapsed += Clock::now() - start;
+        CALLGRIND_TOGGLE_COLLECT;
+        for (int32_t i = 0; i < length; ++i)
+            peak = std::max(peak, std::fabs(left[i]));
+        hashSamples(hash, left.data(), length);
+    }
+    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
+    c.nsPerSample.push_back(ns / static_cast<double>(frames));
+    c.peak = std::max(c.peak, peak);
+    c.output = hash;
+    c.closeMs.push_back(0.0);
+}
+
 void runOnce(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
     if (!c.floor.empty()) return runFloorOnce(c, options, events, frames);
+    if (c.lv2) return runLv2Once(c, options, events, frames);
 
     HostSettings settings;
     settings.sampleRate = options.rate;
@@ -318,7 +371,10 @@ int main(int argc, char** argv) {
         for (Case& c : options.cases) {
             if (!c.floor.empty()) continue;
             const Clock::time_point start = Clock::now();
-            c.library = PluginLibrary::open(c.plugin);
+            if (Lv2Library::looksLikeLv2(c.plugin))
+                c.lv2 = Lv2Library::open(c.plugin);
+            else
+                c.library = PluginLibrary::open(c.plugin);
             loadMs[c.name] = millisecondsSince(start);
         }
         std::printf("%s: %.2f s, %lld frames at %.0f Hz, blocks of %d, %d rounds\n",

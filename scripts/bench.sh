@@ -15,6 +15,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 units="$build/quillo-unit-bench"
 host="$build/quillo-bench-host"
 plugin="$build/quillo.so"
+lv2="$build/lv2/quillo.lv2"
 phrase="$root/bench/phrase.mid"
 amsynth=/usr/lib/vst/amsynth_vst.so
 nekobi=/usr/lib/vst/Nekobi-vst.so
@@ -60,6 +61,7 @@ silent_input=(--param "Wave1=0.3" --param "PW1=0" --param "OscMix=0")
 
 cases=(
     --case quillo-default "$plugin"
+    --case quillo-lv2 "$lv2"
     --floor floor-default default
     --case quillo-fullmod "$plugin" "${full_modulation[@]}"
     --floor floor-fullmod fullmod
@@ -67,7 +69,7 @@ cases=(
 )
 ratios=(
     --ratio quillo-default/floor-default --ratio quillo-fullmod/floor-fullmod
-    --ratio quillo-silent/quillo-default
+    --ratio quillo-silent/quillo-default --ratio quillo-lv2/quillo-default
 )
 if [ -e "$nekobi" ]; then
     cases+=(--case nekobi "$nekobi")
