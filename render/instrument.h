@@ -5,6 +5,7 @@
 #pragma once
 
 #include "hosting/host.h"
+#include "hosting/parameter_access.h"
 #include "render/score.h"
 
 #include <cstddef>
@@ -17,20 +18,12 @@ namespace quillo::render {
 
 using hosting::Transport;
 
-class Instrument {
+using hosting::findParam;
+using hosting::valueShowing;
+
+// The parameters as every tool reaches them (hosting/parameter_access.h), and the rest.
+class Instrument : public hosting::ParameterAccess {
   public:
-    virtual ~Instrument() = default;
-
-    // Parameters, by index from 0.
-    virtual int32_t numParams() = 0;
-    virtual std::string paramName(int32_t index) = 0;
-    // A second name to find the parameter by (an LV2 port's symbol); may be empty.
-    virtual std::string paramSymbol(int32_t /*index*/) { return ""; }
-    // The value as the plug-in shows it, with its unit when it has one.
-    virtual std::string paramText(int32_t index) = 0;
-    virtual float param(int32_t index) = 0;
-    virtual void setParam(int32_t index, float value) = 0;
-
     virtual int32_t numPrograms() = 0;
     virtual std::string programName(int32_t program) = 0;
     virtual void setProgram(int32_t program) = 0;
@@ -63,14 +56,5 @@ class InstrumentLibrary {
     virtual std::unique_ptr<Instrument> instantiate(double sampleRate, int32_t maxBlock) = 0;
     virtual const std::string& path() const = 0;
 };
-
-// Index of the parameter whose name or symbol matches without regard to case, or -1.
-int32_t findParam(Instrument& instrument, const std::string& name);
-
-// A value from 0 to 1 at which the parameter shows the text (without regard to
-// case, with or without its unit): the middle of the first stretch of values
-// showing it, found by trying the whole range. The parameter keeps its value.
-// Throws UserError naming the texts it does show.
-float valueShowing(Instrument& instrument, int32_t index, const std::string& text);
 
 } // namespace quillo::render

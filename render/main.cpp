@@ -45,7 +45,7 @@ void applySettings(Instrument& plugin, const Options& options) {
         }
         plugin.setProgram(*options.program);
     }
-    for (const ParameterSetting& setting : options.parameters) {
+    for (const hosting::ParameterSetting& setting : options.parameters) {
         int32_t index = setting.index;
         if (!setting.name.empty()) {
             index = findParam(plugin, setting.name);

@@ -44,35 +44,6 @@ std::vector<int> parseNumberList(const std::string& option, const std::string& t
     return numbers;
 }
 
-ParameterSetting parseParameter(const std::string& text) {
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
-        throw UsageError("--param: '" + text + "' is not NAME=VALUE or INDEX=VALUE");
-    }
-    ParameterSetting setting;
-    setting.text = text;
-    const std::string key = text.substr(0, equals);
-    const std::string value = text.substr(equals + 1);
-    // A number from 0 to 1 is the normalised value; anything else is matched
-    // against the texts the plug-in shows ("Pulse", "Hi-pass", "50").
-    double number = 0.0;
-    if (hosting::parseNumber(value, number) && number >= 0.0 && number <= 1.0) {
-        setting.value = static_cast<float>(number);
-    } else {
-        setting.valueText = value;
-    }
-    long long index = 0;
-    if (hosting::parseInteger(key, index)) {
-        if (index < 0 || index > INT32_MAX) {
-            throw UsageError("--param " + text + ": no parameter has index " + key);
-        }
-        setting.index = static_cast<int32_t>(index);
-    } else {
-        setting.name = key;
-    }
-    return setting;
-}
-
 // "flac", "s16", "flac,s16": a file type, an encoding or both.
 void parseFormat(const std::string& text, Options& options) {
     size_t start = 0;
@@ -203,8 +174,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     line.option("--program", [&](const std::string& v) {
         options.program = static_cast<int32_t>(hosting::wholeNumber("--program", v, 0, INT32_MAX));
     });
-    line.option("--param",
-                [&](const std::string& v) { options.parameters.push_back(parseParameter(v)); });
+    line.option("--param", [&](const std::string& v) {
+        options.parameters.push_back(hosting::parseParameter(v));
+    });
     line.option("--tail", [&](const std::string& v) {
         options.tailSeconds = hosting::numberIn("--tail", v, 0.0, 3600.0, "a number of seconds");
     });

@@ -1,6 +1,7 @@
 // The command line of quillo-render.
 #pragma once
 
+#include "hosting/parameter_access.h"
 #include "render/audio_file.h"
 
 #include <cstdint>
@@ -9,15 +10,6 @@
 #include <vector>
 
 namespace quillo::render {
-
-// --param NAME=VALUE or INDEX=VALUE.
-struct ParameterSetting {
-    std::string name; // empty when given by index
-    int32_t index = -1;
-    std::optional<float> value; // a normalised value from 0 to 1
-    std::string valueText;      // otherwise the text the plug-in shows for the value
-    std::string text;           // as written, for messages
-};
 
 struct Options {
     std::vector<std::string> midiFiles; // "-" for standard input
@@ -31,7 +23,7 @@ struct Options {
     int32_t blockSize = 512;
     bool fixedBlocks = false;
     std::optional<int32_t> program;
-    std::vector<ParameterSetting> parameters;
+    std::vector<hosting::ParameterSetting> parameters;
     double tailSeconds = 5.0;
     std::optional<double> lengthSeconds;
     std::vector<int> channels; // 1 to 16; empty: all
