@@ -103,4 +103,26 @@ ParameterSetting parseParameter(const std::string& text) {
     return setting;
 }
 
+std::pair<int32_t, float> resolveParameter(ParameterAccess& plugin,
+                                           const ParameterSetting& setting) {
+    int32_t index = setting.index;
+    if (!setting.name.empty()) {
+        index = findParam(plugin, setting.name);
+        if (index < 0) {
+            throw UserError("--param " + setting.text + ": the plug-in has no parameter '" +
+                            setting.name + "' (see --list-params)");
+        }
+    } else if (index >= plugin.numParams()) {
+        throw UserError("--param " + setting.text + ": index out of range (the plug-in has " +
+                        std::to_string(plugin.numParams()) + " parameters, 0 to " +
+                        std::to_string(plugin.numParams() - 1) + ")");
+    }
+    if (setting.value) return {index, *setting.value};
+    try {
+        return {index, valueShowing(plugin, index, setting.valueText)};
+    } catch (const UserError& error) {
+        throw UserError("--param " + setting.text + ": " + error.what());
+    }
+}
+
 } // namespace quillo::hosting

@@ -46,28 +46,7 @@ void applySettings(Instrument& plugin, const Options& options) {
         plugin.setProgram(*options.program);
     }
     for (const hosting::ParameterSetting& setting : options.parameters) {
-        int32_t index = setting.index;
-        if (!setting.name.empty()) {
-            index = findParam(plugin, setting.name);
-            if (index < 0) {
-                throw UserError("--param " + setting.text + ": the plug-in has no parameter '" +
-                                setting.name + "' (see --list-params)");
-            }
-        } else if (index >= plugin.numParams()) {
-            throw UserError("--param " + setting.text + ": index out of range (the plug-in has " +
-                            std::to_string(plugin.numParams()) + " parameters, 0 to " +
-                            std::to_string(plugin.numParams() - 1) + ")");
-        }
-        float value = 0.0f;
-        if (setting.value) {
-            value = *setting.value;
-        } else {
-            try {
-                value = valueShowing(plugin, index, setting.valueText);
-            } catch (const UserError& error) {
-                throw UserError("--param " + setting.text + ": " + error.what());
-            }
-        }
+        const auto [index, value] = hosting::resolveParameter(plugin, setting);
         plugin.setParam(index, value);
     }
 }
