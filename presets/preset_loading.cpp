@@ -3,14 +3,15 @@
 #include "presets/factory_bank.h"
 #include "presets/vst2_files.h"
 
+#include "hosting/user_error.h"
+
 #include <cctype>
-#include <stdexcept>
 
 namespace {
 
-std::runtime_error failure(const std::string& option, const std::string& argument,
-                           const std::string& why) {
-    return std::runtime_error(option + " " + argument + ": " + why);
+quillo::UserError failure(const std::string& option, const std::string& argument,
+                          const std::string& why) {
+    return quillo::UserError(option + " " + argument + ": " + why);
 }
 
 void requireValues(const vst2_files::ProgramFile& program, int32_t numParams,

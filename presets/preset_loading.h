@@ -19,13 +19,13 @@ struct LoadedBank {
 // A path (anything ending in ".fxp" or holding a '/') is read as a program file;
 // anything else names a factory preset, which only Quillo has (factoryPresets false
 // for another plug-in). The file must be a parameter list made for the plug-in with
-// this identifier and parameter count. Throws std::runtime_error with one line
+// this identifier and parameter count. Throws quillo::UserError with one line
 // ("--preset X: why").
 LoadedProgram loadPreset(const std::string& argument, int32_t pluginId, int32_t numParams,
                          bool factoryPresets);
 
 // A bank file of parameter lists for this plug-in, with at most maxPrograms programs.
-// Throws std::runtime_error with one line ("--bank X: why").
+// Throws quillo::UserError with one line ("--bank X: why").
 LoadedBank loadBank(const std::string& path, int32_t pluginId, int32_t numParams,
                     int32_t maxPrograms);
 

@@ -1,10 +1,13 @@
 // quillo-jack: Quillo as a JACK client, played from a MIDI keyboard without a host.
 
+#include "hosting/command_line.h"
+#include "hosting/parameter_access.h"
+#include "hosting/user_error.h"
 #include "plugins/jack/jack_synth.h"
+#include "plugins/jack/parameter_probe.h"
 #include "presets/factory_bank.h"
 #include "presets/preset_loading.h"
 #include "synth/identity.h"
-#include "synth/parameter_lookup.h"
 
 #include <jack/jack.h>
 
@@ -27,7 +30,7 @@
 
 namespace {
 
-enum ExitStatus { kOk = 0, kServerError = 1, kUsageError = 2, kAllocated = 3 };
+enum ExitStatus { kOk = 0, kFailure = 1, kUsageError = 2, kAllocated = 3 };
 
 const char* const kUsage =
     "Usage: quillo-jack [options]\n"
@@ -61,12 +64,12 @@ const char* const kUsage =
     "  param NAME=VALUE    program N    quit\n"
     "MIDI program changes select programs 0..31. SIGINT or SIGTERM closes the client.\n"
     "\n"
-    "Exit status: 0 when closed by a signal or 'quit', 1 when no JACK server runs or the\n"
-    "server shuts down, 2 for a mistake on the command line.\n";
+    "Exit status: 0 when closed by a signal or 'quit'; 1 when a preset or bank cannot be\n"
+    "read, no JACK server runs or the server shuts down; 2 for a mistake on the command\n"
+    "line.\n";
 
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+using quillo::UsageError;
+using quillo::UserError;
 
 struct Setting {
     int32_t index;
@@ -85,69 +88,54 @@ struct Options {
     bool quiet = false;
 };
 
-int32_t programNumber(const std::string& text) {
-    char* end = nullptr;
-    const long number = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || number < 0 || number > 31)
-        throw UsageError("program '" + text + "': not a program number 0..31");
-    return static_cast<int32_t>(number);
+Setting parameterSetting(ParameterProbe& probe, const std::string& text) {
+    const auto [index, value] =
+        quillo::hosting::resolveParameter(probe, quillo::hosting::parseParameter(text));
+    return {index, value};
 }
 
-Setting parameterSetting(const std::string& text) {
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos) throw UsageError("--param " + text + ": expected NAME=VALUE");
-    const std::string name = text.substr(0, equals), value = text.substr(equals + 1);
-    const std::optional<int32_t> index = findParameter(name);
-    if (!index) throw UsageError("--param " + text + ": Quillo has no parameter '" + name + "'");
-    const std::optional<float> number = parameterValue(*index, value);
-    if (!number)
-        throw UsageError("--param " + text + ": '" + value +
-                         "' is neither a number nor one of the parameter's texts");
-    return {*index, *number};
-}
-
-Options parse(int argc, char** argv) {
+Options parse(int argc, char** argv, ParameterProbe& probe) {
     Options options;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError(arg + ": needs a value");
-            return args[++i];
-        };
-        if (arg == "-h" || arg == "--help") {
-            std::cout << kUsage;
-            std::exit(kOk);
-        } else if (arg == "--version") {
-            std::cout << "quillo-jack " << identity::kVersion / 1000 << "."
-                      << identity::kVersion / 100 % 10 << "." << identity::kVersion / 10 % 10
-                      << "\n";
-            std::exit(kOk);
-        } else if (arg == "-n" || arg == "--name") {
-            options.name = value();
-        } else if (arg == "--connect-midi") {
-            options.midiPatterns.push_back(value());
-        } else if (arg == "--connect-audio") {
-            options.audioPatterns.push_back(value());
-        } else if (arg == "-a" || arg == "--auto-connect") {
-            options.autoConnect = true;
-        } else if (arg == "--bank") {
-            options.bank = loadBank(value(), identity::kVst2UniqueId, kNumParameters, 32);
-        } else if (arg == "--program") {
-            options.program = programNumber(value());
-        } else if (arg == "--preset") {
-            options.preset = loadPreset(value(), identity::kVst2UniqueId, kNumParameters, true);
-        } else if (arg == "--list-presets") {
-            for (int p = 0; p < kNumFactoryPresets; ++p)
-                std::cout << kFactoryPresets[p].name << "\n";
-            std::exit(kOk);
-        } else if (arg == "--param") {
-            options.parameters.push_back(parameterSetting(value()));
-        } else if (arg == "-q" || arg == "--quiet") {
-            options.quiet = true;
-        } else {
-            throw UsageError("unknown option '" + arg + "' (see --help)");
-        }
+    bool help = false, version = false, listPresets = false;
+    quillo::hosting::CommandLine line;
+    line.flag("-h, --help", help);
+    line.flag("--version", version);
+    line.option("-n, --name", [&](const std::string& v) { options.name = v; });
+    line.option("--connect-midi", [&](const std::string& v) { options.midiPatterns.push_back(v); });
+    line.option("--connect-audio",
+                [&](const std::string& v) { options.audioPatterns.push_back(v); });
+    line.flag("-a, --auto-connect", options.autoConnect);
+    line.option("--bank", [&](const std::string& v) {
+        options.bank = loadBank(v, identity::kVst2UniqueId, kNumParameters, kNumPrograms);
+    });
+    line.option("--program", [&](const std::string& v) {
+        options.program =
+            static_cast<int32_t>(quillo::hosting::wholeNumber("--program", v, 0, kNumPrograms - 1));
+    });
+    line.option("--preset", [&](const std::string& v) {
+        options.preset = loadPreset(v, identity::kVst2UniqueId, kNumParameters, true);
+    });
+    line.option("--param", [&](const std::string& v) {
+        options.parameters.push_back(parameterSetting(probe, v));
+    });
+    line.flag("--list-presets", listPresets);
+    line.flag("-q, --quiet", options.quiet);
+    const std::vector<std::string> rest =
+        line.parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (!rest.empty()) throw UsageError("'" + rest.front() + "': quillo-jack takes no files");
+    if (help) {
+        std::cout << kUsage;
+        std::exit(kOk);
+    }
+    if (version) {
+        std::cout << "quillo-jack " << identity::kVersion / 1000 << "."
+                  << identity::kVersion / 100 % 10 << "." << identity::kVersion / 10 % 10 << "\n";
+        std::exit(kOk);
+    }
+    if (listPresets) {
+        for (int p = 0; p < kNumFactoryPresets; ++p)
+            std::cout << kFactoryPresets[p].name << "\n";
+        std::exit(kOk);
     }
     return options;
 }
@@ -204,7 +192,7 @@ class CommandReader {
 };
 
 // One command line; false for "quit".
-bool runCommand(JackSynth& synth, const std::string& line) {
+bool runCommand(JackSynth& synth, ParameterProbe& probe, const std::string& line) {
     std::istringstream words(line);
     std::string verb, argument;
     words >> verb >> argument;
@@ -212,15 +200,16 @@ bool runCommand(JackSynth& synth, const std::string& line) {
         if (verb.empty()) return true;
         if (verb == "quit") return false;
         if (verb == "param") {
-            const Setting setting = parameterSetting(argument);
+            const Setting setting = parameterSetting(probe, argument);
             synth.sendParameter(setting.index, setting.value);
         } else if (verb == "program") {
-            synth.sendProgram(programNumber(argument));
+            synth.sendProgram(
+                static_cast<int32_t>(quillo::hosting::wholeNumber("program", argument, 0, 31)));
         } else {
             std::cerr << "quillo-jack: unknown command '" << verb
                       << "' (param NAME=VALUE, program N, quit)\n";
         }
-    } catch (const UsageError& error) {
+    } catch (const UserError& error) {
         std::cerr << "quillo-jack: " << error.what() << "\n";
     }
     return true;
@@ -229,12 +218,16 @@ bool runCommand(JackSynth& synth, const std::string& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    ParameterProbe probe;
     Options options;
     try {
-        options = parse(argc, argv);
-    } catch (const std::runtime_error& error) { // a usage error or a preset file
+        options = parse(argc, argv, probe);
+    } catch (const UsageError& error) {
         std::cerr << "quillo-jack: " << error.what() << "\n";
         return kUsageError;
+    } catch (const UserError& error) { // a preset or bank that cannot be read
+        std::cerr << "quillo-jack: " << error.what() << "\n";
+        return kFailure;
     }
 
     catchSignals();
@@ -261,7 +254,7 @@ int main(int argc, char** argv) {
         synth->activate();
     } catch (const JackError& error) {
         std::cerr << "quillo-jack: " << error.what() << "\n";
-        return kServerError;
+        return kFailure;
     }
 
     int connections = 0;
@@ -285,7 +278,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> lines;
         commands.poll(lines);
         for (const std::string& line : lines)
-            quit = quit || !runCommand(*synth, line);
+            quit = quit || !runCommand(*synth, probe, line);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (++tick % 5 != 0) continue;
         if (!showStatus) continue;
@@ -301,7 +294,7 @@ int main(int argc, char** argv) {
         const std::string reason = synth->shutdownReason();
         std::cerr << "quillo-jack: the JACK server shut down"
                   << (reason.empty() ? "" : ": " + reason) << "\n";
-        return kServerError;
+        return kFailure;
     }
     const JackSynth::Status status = synth->takeStatus();
     const uint64_t allocations = synth->allocationsWhileProcessing();

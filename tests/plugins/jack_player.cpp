@@ -11,7 +11,8 @@
 // when it could not be made.
 
 #include "engine/random_source.h"
-#include "synth/parameter_lookup.h"
+#include "hosting/user_error.h"
+#include "plugins/jack/parameter_probe.h"
 #include "synth/synth_core.h"
 
 #include <jack/jack.h>
@@ -119,14 +120,15 @@ int fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 2) return fail("usage: jack_player QUILLO_CLIENT [PARAM=VALUE...]");
     const std::string quillo = argv[1];
+    // The settings as quillo-jack reads them.
     std::vector<std::pair<int32_t, float>> settings;
-    for (int i = 2; i < argc; ++i) {
-        const std::string text = argv[i];
-        const size_t equals = text.find('=');
-        const auto index = findParameter(text.substr(0, equals));
-        const auto value = index ? parameterValue(*index, text.substr(equals + 1)) : std::nullopt;
-        if (!value) return fail("bad setting");
-        settings.push_back({*index, *value});
+    ParameterProbe probe;
+    try {
+        for (int i = 2; i < argc; ++i)
+            settings.push_back(
+                quillo::hosting::resolveParameter(probe, quillo::hosting::parseParameter(argv[i])));
+    } catch (const quillo::UserError& error) {
+        return fail(error.what());
     }
 
     Session s;
