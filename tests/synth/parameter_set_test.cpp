@@ -3,10 +3,14 @@
 
 #include "synth_test_support.h"
 
+#include "synth/parameter_lookup.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,6 +130,25 @@ TEST(ValueTexts, EveryKindAtItsThresholdsAndTruncations) {
     for (const TextCase& c : cases)
         EXPECT_EQ(displayAt(*synth, c.index, c.value), c.text)
             << kParameterTable[c.index].name << " at " << c.value;
+}
+
+// The values LV2 hosts offer in their menus: each names a choice of its own, and
+// those of the many-way choices lie on the thresholds, where their choices begin.
+TEST(ValueTexts, ChoiceValuesStartEachChoice) {
+    for (int index = 0; index < kNumParameters; ++index) {
+        const ValueText kind = kParameterTable[index].text;
+        const std::vector<float> values = choiceValues(kind);
+        std::vector<std::string> seen;
+        for (float value : values) {
+            char at[kMaxValueTextLength + 1], below[kMaxValueTextLength + 1];
+            writeValueText(kind, value, at);
+            writeValueText(kind, std::nextafter(value, -1.0f), below);
+            EXPECT_EQ(std::find(seen.begin(), seen.end(), at), seen.end()) << index << " " << at;
+            if (value > 0.0f && values.size() > 2)
+                EXPECT_STRNE(at, below) << index << " at " << value;
+            seen.push_back(at);
+        }
+    }
 }
 
 TEST(ValueTexts, WildValuesStayWithinTheDisplayField) {
