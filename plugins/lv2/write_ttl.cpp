@@ -8,8 +8,8 @@
 
 #include "plugins/lv2/lv2_ports.h"
 #include "presets/factory_bank.h"
+#include "synth/choice_values.h"
 #include "synth/identity.h"
-#include "synth/parameter_lookup.h"
 #include "synth/parameters.h"
 #include "synth/program_record.h"
 

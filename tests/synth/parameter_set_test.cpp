@@ -3,7 +3,7 @@
 
 #include "synth_test_support.h"
 
-#include "synth/parameter_lookup.h"
+#include "synth/choice_values.h"
 
 #include <gtest/gtest.h>
 

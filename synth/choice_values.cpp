@@ -1,4 +1,4 @@
-#include "synth/parameter_lookup.h"
+#include "synth/choice_values.h"
 
 std::vector<float> choiceValues(ValueText kind) {
     switch (kind) {
