@@ -21,7 +21,9 @@ help:
 	@echo "make demo           build quillo.so and quillo-render, render a demo phrase to demo.wav"
 	@echo "make build          build quillo.so, quillo.lv2, quillo-jack, quillo-render and quillo-validate"
 	@echo "make test           build and run the test suite"
-	@echo "make install        install quillo.so, quillo.lv2 and quillo-render (as root: for all users)"
+	@echo "make install        install quillo.so, quillo.lv2, quillo-render and quillo-jack (as root: for all users)"
+	@echo "make deb            build the Debian packages into build-deb/ and check them with lintian"
+	@echo "make deb-check      build, install, play and remove the Debian packages (root)"
 	@echo "make bench          benchmark Quillo against amsynth and Nekobi"
 	@echo "make gallery        draw every factory preset's audition phrase into docs/sounds/"
 	@echo "make fuzz           run every fuzz target for FUZZ_SECONDS seconds (default 60)"
@@ -51,7 +53,7 @@ test:
 install:
 	@$(call deps,build)
 	@$(call configure)
-	@$(call compile,quillo quillo_lv2 quillo_vst2_presets quillo-render)
+	@$(call compile,quillo quillo_lv2 quillo_vst2_presets quillo-render quillo-jack)
 	@scripts/install.sh $(BUILD) "$(DESTDIR)" "$(PREFIX)"
 
 bench:
@@ -86,9 +88,19 @@ test-hosts:
 	@$(call compile,quillo_lv2)
 	@scripts/test-hosts.sh $(BUILD)
 
+# Debian packages built with debhelper from a clean copy of the sources.
+deb:
+	@$(call deps,deb)
+	@scripts/deb.sh build-deb
+
+# The packages installed with apt, played and removed again; needs root.
+deb-check:
+	@$(call deps,deb test)
+	@scripts/deb-check.sh build-deb
+
 format-check:
 	@$(call deps,format)
 	@scripts/format-check.sh
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz
+	rm -rf $(BUILD) build-sanitize build-fuzz build-deb

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The packaging check: builds the Debian packages, installs them with apt, plays the
-# demo through the installed quillo-render and each installed plug-in, removes the
-# packages again and makes sure nothing of them is left. Needs root (it installs).
+# demo through the installed quillo-render and each installed plug-in (the two must
+# write the same file), removes the packages again and makes sure nothing of them is
+# left. Needs root (it installs).
 #
 #   deb-check.sh [OUT]     the packages are built into OUT (default build-deb/)
 set -euo pipefail
@@ -30,7 +31,10 @@ for p in "${packages[@]}"; do dpkg -L "$p" >>"$work/files"; done
 
 # The installed tools with the installed plug-ins.
 cd "$work"
+/usr/bin/quillo-render --version >/dev/null
 /usr/bin/quillo-render --demo --plugin /usr/lib/vst/quillo.so -o demo-vst.wav
+/usr/bin/quillo-render --demo --plugin /usr/lib/lv2/quillo.lv2 -o demo-lv2.wav
+cmp demo-vst.wav demo-lv2.wav || { echo "deb-check: the two plug-ins sound different" >&2; exit 1; }
 /usr/bin/quillo-validate --help >/dev/null
 # lilv finds the installed bundle with its presets.
 presets=$(LV2_PATH=/usr/lib/lv2 lv2info https://mirefold.org/lv2/quillo |

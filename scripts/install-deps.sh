@@ -31,10 +31,13 @@ group() {
     gallery) echo sox ;;
     # make format-check
     format) echo clang-format ;;
+    # the Debian packages (make deb): Debian's own tools, with the build's packages
+    deb) echo debhelper dpkg-dev fakeroot help2man lintian cmake ninja-build pkg-config \
+        libsndfile1-dev lv2-dev liblilv-dev libjack-jackd2-dev ;;
     *) return 1 ;;
     esac
 }
-groups=(build test peers bench fuzz hosts gallery format)
+groups=(build test peers bench fuzz hosts gallery format deb)
 
 if [ "${1:-}" = --list ]; then
     for name in "${groups[@]}"; do

@@ -22,7 +22,8 @@ prefix="${3:-/usr/local}"
 
 bundle="$build/lv2/quillo.lv2"
 presets="$build/share/quillo/presets"
-for file in "$build/quillo.so" "$build/quillo-render" "$bundle/quillo.so" "$bundle/manifest.ttl" \
+for file in "$build/quillo.so" "$build/quillo-render" "$build/quillo-jack" \
+    "$bundle/quillo.so" "$bundle/manifest.ttl" \
     "$bundle/presets.ttl" "$presets/quillo-factory.fxb"; do
     if [ ! -f "$file" ]; then
         echo "install: $file is missing; build first (make build)" >&2
@@ -44,6 +45,7 @@ fi
 
 install -D -m 0644 "$build/quillo.so" "$plugin_dir/quillo.so"
 install -D -m 0755 "$build/quillo-render" "$bin_dir/quillo-render"
+install -D -m 0755 "$build/quillo-jack" "$bin_dir/quillo-jack"
 # The bundle is replaced whole, so no file of an older version stays behind.
 rm -rf "$lv2_dir/quillo.lv2"
 install -d "$lv2_dir/quillo.lv2"
@@ -53,7 +55,7 @@ install -d "$preset_dir"
 install -m 0644 "$presets"/*.fxb "$presets"/*.fxp "$preset_dir/"
 echo "Installed $plugin_dir/quillo.so"
 echo "Installed $lv2_dir/quillo.lv2"
-echo "Installed $bin_dir/quillo-render"
+echo "Installed $bin_dir/quillo-render and $bin_dir/quillo-jack"
 echo "Installed $preset_dir (the factory bank quillo-factory.fxb and $(ls "$presets"/*.fxp | wc -l) .fxp files)"
 
 case ":$PATH:" in
