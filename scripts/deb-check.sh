@@ -11,7 +11,6 @@ cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-build-deb}")
 packages=(quillo-lv2 quillo-vst quillo-tools quillo-jack)
 scripts/deb.sh "$out"
-version=$(dpkg-parsechangelog -S Version)
 
 for p in "${packages[@]}"; do
     if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
@@ -23,9 +22,8 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export DEBIAN_FRONTEND=noninteractive
-debs=()
-for p in "${packages[@]}"; do debs+=("$out/${p}_${version}_$(dpkg --print-architecture).deb"); done
-apt-get install -y -qq --no-install-recommends "${debs[@]}" >/dev/null 2>"$work/apt.log" ||
+# As the README says: every package built, by apt from the files.
+apt-get install -y -qq --no-install-recommends "$out"/*.deb >/dev/null 2>"$work/apt.log" ||
     { cat "$work/apt.log" >&2; exit 1; }
 for p in "${packages[@]}"; do dpkg -L "$p" >>"$work/files"; done
 
@@ -48,9 +46,10 @@ done
 cd - >/dev/null
 
 apt-get purge -y -qq "${packages[@]}" >/dev/null 2>"$work/apt.log" || { cat "$work/apt.log" >&2; exit 1; }
+# Every file of the packages, and every folder of Quillo's own, must be gone.
 left=0
 while read -r path; do
-    case $path in /. | /usr | /usr/bin | /usr/lib | /usr/share | /usr/share/doc | /usr/share/man | /usr/share/man/man1 | /usr/lib/lv2 | /usr/lib/vst) continue ;; esac
+    [ -d "$path" ] && [[ $path != *quillo* ]] && continue
     if [ -e "$path" ]; then
         echo "deb-check: $path is left behind" >&2
         left=1
