@@ -198,6 +198,32 @@ void hashSamples(uint64_t& hash, const float* samples, int32_t n) {
         hash = (hash ^ bytes[i]) * 0x100000001B3ull;
 }
 
+// Renders the phrase block by block and times the blocks alone. block(at, length, next)
+// sends the events of the block from `next` on (moving it past them), renders and
+// returns the left output.
+template <typename Block>
+void timeBlocks(Case& c, const Options& options, int64_t frames, Block block) {
+    float peak = 0.0f;
+    uint64_t hash = 0xCBF29CE484222325ull;
+    size_t next = 0;
+    Clock::duration elapsed{};
+    for (int64_t at = 0; at < frames; at += options.block) {
+        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
+        CALLGRIND_TOGGLE_COLLECT;
+        const Clock::time_point start = Clock::now();
+        const float* left = block(at, length, next);
+        elapsed += Clock::now() - start;
+        CALLGRIND_TOGGLE_COLLECT;
+        for (int32_t i = 0; i < length; ++i)
+            peak = std::max(peak, std::fabs(left[i]));
+        hashSamples(hash, left, length);
+    }
+    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
+    c.nsPerSample.push_back(ns / static_cast<double>(frames));
+    c.peak = std::max(c.peak, peak);
+    c.output = hash;
+}
+
 // One complete render of the phrase by a floor kernel, timed as a plug-in is.
 void runFloorOnce(Case& c, const Options& options, const std::vector<Event>& events,
                   int64_t frames) {
@@ -207,14 +233,7 @@ void runFloorOnce(Case& c, const Options& options, const std::vector<Event>& eve
     c.startupMs.push_back(millisecondsSince(created));
 
     std::vector<float> left(options.block), right(options.block);
-    float peak = 0.0f;
-    uint64_t hash = 0xCBF29CE484222325ull;
-    size_t next = 0;
-    Clock::duration elapsed{};
-    for (int64_t at = 0; at < frames; at += options.block) {
-        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
-        CALLGRIND_TOGGLE_COLLECT;
-        const Clock::time_point start = Clock::now();
+    timeBlocks(c, options, frames, [&](int64_t at, int32_t length, size_t& next) {
         for (; next < events.size() && events[next].frame < at + length; ++next) {
             const uint8_t* bytes = events[next].bytes;
             const uint8_t kind = bytes[0] & 0xF0;
@@ -224,20 +243,11 @@ void runFloorOnce(Case& c, const Options& options, const std::vector<Event>& eve
                 kernel->noteOff(bytes[1]);
         }
         kernel->render(left.data(), right.data(), length);
-        elapsed += Clock::now() - start;
-        CALLGRIND_TOGGLE_COLLECT;
-        for (int32_t i = 0; i < length; ++i)
-            peak = std::max(peak, std::fabs(left[i]));
-        hashSamples(hash, left.data(), length);
-    }
-    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
-    c.nsPerSample.push_back(ns / static_cast<double>(frames));
-    c.peak = std::max(c.peak, peak);
-    c.output = hash;
+        return left.data();
+    });
     c.closeMs.push_back(0.0);
 }
 
-// One complete render of the phrase by one case.
 // An LV2 instrument, driven as quillo-render drives one: each block's MIDI as an atom
 // sequence, then run, its outputs into left and right.
 void runLv2Once(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
@@ -254,39 +264,22 @@ void runLv2Once(Case& c, const Options& options, const std::vector<Event>& event
     plugin.activate();
     c.startupMs.push_back(millisecondsSince(created));
 
-    std::vector<float> left(static_cast<size_t>(options.block));
-    std::vector<float> right(static_cast<size_t>(options.block));
+    std::vector<float> left(options.block), right(options.block);
     std::vector<Lv2Instance::MidiEvent> list;
     list.reserve(256);
-    float peak = 0.0f;
-    uint64_t hash = 0xCBF29CE484222325ull;
-    size_t next = 0;
-
-    Clock::duration elapsed{};
-    for (int64_t at = 0; at < frames; at += options.block) {
-        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
-        CALLGRIND_TOGGLE_COLLECT;
-        const Clock::time_point start = Clock::now();
+    timeBlocks(c, options, frames, [&](int64_t at, int32_t length, size_t& next) {
         list.clear();
-        while (next < events.size() && events[next].frame < at + length && list.size() < 256) {
+        for (; next < events.size() && events[next].frame < at + length && list.size() < 256;
+             ++next)
             list.push_back({events[next].frame - at, events[next].bytes,
                             static_cast<uint32_t>(events[next].length)});
-            ++next;
-        }
         plugin.run(list.data(), list.size(), left.data(), right.data(), length);
-        elapsed += Clock::now() - start;
-        CALLGRIND_TOGGLE_COLLECT;
-        for (int32_t i = 0; i < length; ++i)
-            peak = std::max(peak, std::fabs(left[i]));
-        hashSamples(hash, left.data(), length);
-    }
-    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
-    c.nsPerSample.push_back(ns / static_cast<double>(frames));
-    c.peak = std::max(c.peak, peak);
-    c.output = hash;
+        return left.data();
+    });
     c.closeMs.push_back(0.0);
 }
 
+// One complete render of the phrase by one case.
 void runOnce(Case& c, const Options& options, const std::vector<Event>& events, int64_t frames) {
     if (!c.floor.empty()) return runFloorOnce(c, options, events, frames);
     if (c.lv2) return runLv2Once(c, options, events, frames);
@@ -311,33 +304,15 @@ void runOnce(Case& c, const Options& options, const std::vector<Event>& events, 
 
     ProcessBuffers buffers(plugin->numInputs(), plugin->numOutputs(), options.block);
     MidiEventList list(256);
-    float peak = 0.0f;
-    uint64_t hash = 0xCBF29CE484222325ull;
-    size_t next = 0;
-
-    Clock::duration elapsed{};
-    for (int64_t at = 0; at < frames; at += options.block) {
-        const int32_t length = static_cast<int32_t>(std::min<int64_t>(options.block, frames - at));
-        CALLGRIND_TOGGLE_COLLECT;
-        const Clock::time_point start = Clock::now();
+    timeBlocks(c, options, frames, [&](int64_t at, int32_t length, size_t& next) {
         list.clear();
-        while (next < events.size() && events[next].frame < at + length && !list.full()) {
+        for (; next < events.size() && events[next].frame < at + length && !list.full(); ++next)
             list.add(static_cast<int32_t>(events[next].frame - at), events[next].bytes,
                      events[next].length);
-            ++next;
-        }
         if (!list.empty()) plugin->processEvents(list.vstEvents());
         plugin->processReplacing(buffers.inputs(), buffers.outputs(), length);
-        elapsed += Clock::now() - start;
-        CALLGRIND_TOGGLE_COLLECT;
-        for (int32_t i = 0; i < length; ++i)
-            peak = std::max(peak, std::fabs(buffers.output(0)[i]));
-        hashSamples(hash, buffers.output(0), length);
-    }
-    const double ns = std::chrono::duration<double, std::nano>(elapsed).count();
-    c.nsPerSample.push_back(ns / static_cast<double>(frames));
-    c.peak = std::max(c.peak, peak);
-    c.output = hash;
+        return static_cast<const float*>(buffers.output(0));
+    });
 
     const Clock::time_point closing = Clock::now();
     plugin.reset(); // effClose
