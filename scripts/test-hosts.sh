@@ -10,41 +10,24 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 uri=https://mirefold.org/lv2/quillo
 work=$(mktemp -d)
-export JACK_DEFAULT_SERVER=quillo-test-hosts-$$
 export LV2_PATH=$build/lv2:/usr/lib/lv2
 
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for_port() {
-    for _ in $(seq 50); do
-        jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-        sleep 0.1
-    done
-    echo "test-hosts: $1 never appeared" >&2
-    exit 1
-}
-
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
-pids+=($!)
-wait_for_port system:playback_1
+# shellcheck source=scripts/jack-dummy.sh
+. scripts/jack-dummy.sh
+trap 'stop_started; rm -rf "$work"' EXIT
+start_dummy_server quillo-test-hosts-$$ 48000 256
 
 # jalv reads commands from its standard input and quits at its end: keep it open.
 mkfifo "$work/commands"
 exec 3<>"$work/commands"
 jalv -n quillo "$uri" <"$work/commands" >"$work/jalv.log" 2>&1 &
-pids+=($!)
+started $!
 wait_for_port quillo:out_right
 echo "jalv hosts $uri"
 
 # Two notes, a quarter of a second each, over and over.
 jack_midiseq seq 24000 0 60 6000 12000 67 6000 >/dev/null 2>&1 &
-pids+=($!)
+started $!
 wait_for_port seq:out
 jack_connect seq:out quillo:midi_in
 

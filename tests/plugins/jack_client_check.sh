@@ -12,22 +12,8 @@ player=$2
 settings=(Wave1=Pulse Wave2=Noise OscMix=0.3 "Env1 Dep=0.8" Cutoff=0.3 Reso=0.6
     "LFO1 Dest=Cutoff" "LFO1 Typ=S&H" "LFO1 Dep=0.4" "LFO1 Rate=0.5" Glide=ON GlideDep=0.3)
 
-pids=()
-stop_all() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    pids=()
-}
-trap stop_all EXIT
-
-wait_for_port() {
-    for _ in $(seq 100); do
-        jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-        sleep 0.05
-    done
-    echo "jack client check: $1 never appeared" >&2
-    return 1
-}
+# shellcheck source=scripts/jack-dummy.sh
+. "$(dirname "$0")/../../scripts/jack-dummy.sh"
 
 attempt() {
     local params=()
@@ -49,10 +35,7 @@ attempt() {
 
 for config in "48000 256" "44100 1024"; do
     read -r rate period <<<"$config"
-    export JACK_DEFAULT_SERVER=quillo-check-$$-$rate
-    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r "$rate" -p "$period" >/dev/null 2>&1 &
-    pids+=($!)
-    wait_for_port system:playback_1
+    start_dummy_server "quillo-check-$$-$rate" "$rate" "$period"
     attempt || exit 1
-    stop_all
+    stop_started
 done
