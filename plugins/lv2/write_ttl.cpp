@@ -82,6 +82,15 @@ std::string presetUri(const FactoryPreset& preset) {
     return std::string(lv2_ports::kUri) + "/preset/" + preset.slug;
 }
 
+// A preset's subject, its class, its plug-in and its label, for the manifest and for
+// presets.ttl alike; the statement goes on after the label.
+void presetHead(std::ostream& out, const FactoryPreset& preset) {
+    out << "\n<" << presetUri(preset) << ">\n"
+        << "    a pset:Preset ;\n"
+        << "    lv2:appliesTo <" << lv2_ports::kUri << "> ;\n"
+        << "    rdfs:label " << quoted(preset.name) << " ;\n";
+}
+
 // The manifest names each preset with its label, so a host can list them without
 // reading presets.ttl.
 std::string manifest() {
@@ -94,12 +103,8 @@ std::string manifest() {
         << "    lv2:binary <" << kBinary << "> ;\n"
         << "    rdfs:seeAlso <quillo.ttl> .\n";
     for (int p = 0; p < kNumFactoryPresets; ++p) {
-        const FactoryPreset& preset = kFactoryPresets[p];
-        out << "\n<" << presetUri(preset) << ">\n"
-            << "    a pset:Preset ;\n"
-            << "    lv2:appliesTo <" << lv2_ports::kUri << "> ;\n"
-            << "    rdfs:label " << quoted(preset.name) << " ;\n"
-            << "    rdfs:seeAlso <presets.ttl> .\n";
+        presetHead(out, kFactoryPresets[p]);
+        out << "    rdfs:seeAlso <presets.ttl> .\n";
     }
     return out.str();
 }
@@ -111,11 +116,8 @@ std::string presets() {
         << "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
     for (int p = 0; p < kNumFactoryPresets; ++p) {
         const FactoryPreset& preset = kFactoryPresets[p];
-        out << "\n<" << presetUri(preset) << ">\n"
-            << "    a pset:Preset ;\n"
-            << "    lv2:appliesTo <" << lv2_ports::kUri << "> ;\n"
-            << "    rdfs:label " << quoted(preset.name) << " ;\n"
-            << "    rdfs:comment " << quoted(preset.about) << " ;\n"
+        presetHead(out, preset);
+        out << "    rdfs:comment " << quoted(preset.about) << " ;\n"
             << "    lv2:port ";
         for (int32_t i = 0; i < kNumParameters; ++i) {
             out << (i ? " , " : "") << "[\n"
