@@ -16,6 +16,8 @@ compile = cmake --build $(BUILD) -j $(JOBS) $(if $(1),--target $(1))
 deps = scripts/install-deps.sh $(1)
 
 .DEFAULT_GOAL := help
+.PHONY: help demo build test install bench gallery fuzz test-sanitize test-hosts deb deb-check \
+	format-check clean
 
 help:
 	@echo "make demo           build quillo.so and quillo-render, render a demo phrase to demo.wav"
