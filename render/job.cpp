@@ -5,6 +5,7 @@
 #include "render/demo.h"
 #include "render/midi_file.h"
 #include "render/output_target.h"
+#include "render/patch.h"
 #include "render/renderer.h"
 #include "render/report.h"
 
@@ -157,24 +158,6 @@ void renderJob(InstrumentLibrary& library, const Options& options, const Job& jo
                      formatLabel(format).c_str(), level.c_str(),
                      options.fixedBlocks ? "fixed blocks of" : "blocks split at events, up to",
                      options.blockSize, taken, speed);
-    }
-}
-
-void applySettings(Instrument& plugin, const Options& options) {
-    if (options.program) {
-        const int32_t programs = plugin.numPrograms();
-        if (*options.program >= programs) {
-            throw UserError("--program " + std::to_string(*options.program) + ": " +
-                            (programs > 0
-                                 ? "the plug-in has " + std::to_string(programs) +
-                                       " programs (0 to " + std::to_string(programs - 1) + ")"
-                                 : std::string("the plug-in has no programs")));
-        }
-        plugin.setProgram(*options.program);
-    }
-    for (const hosting::ParameterSetting& setting : options.parameters) {
-        const auto [index, value] = hosting::resolveParameter(plugin, setting);
-        plugin.setParam(index, value);
     }
 }
 

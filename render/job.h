@@ -14,9 +14,6 @@ struct Job {
     std::string output;
 };
 
-// The program first, then the parameters, so --param adjusts the chosen program.
-void applySettings(Instrument& plugin, const Options& options);
-
 // Renders the job and prints its summary. Throws UserError.
 void renderJob(InstrumentLibrary& library, const Options& options, const Job& job);
 

@@ -5,6 +5,7 @@
 #include "render/job.h"
 #include "render/options.h"
 #include "render/output_target.h"
+#include "render/patch.h"
 #include "render/plugin_report.h"
 #include "render/plugin_search.h"
 
