@@ -320,7 +320,9 @@ std::map<std::string, float> Lv2Library::presetValues(const std::string& presetU
     std::lock_guard<std::mutex> lock(mutex_);
     std::map<std::string, float> values;
     Node preset(lilv_new_uri(world_, presetUri.c_str()));
-    LilvState* state = lilv_state_new_from_world(world_, nullptr, preset);
+    // lilv maps the types of the stored values, so it needs the map, not null.
+    LV2_URID_Map map{&urids_, mapUrid};
+    LilvState* state = lilv_state_new_from_world(world_, &map, preset);
     if (!state) throw UserError("cannot read the preset " + presetUri);
     auto collect = [](const char* symbol, void* data, const void* value, uint32_t size, uint32_t) {
         if (size == sizeof(float))
