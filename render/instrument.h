@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -21,9 +22,18 @@ using hosting::Transport;
 using hosting::findParam;
 using hosting::valueShowing;
 
+// What a VST 2 plug-in's program and bank files carry to say whose they are.
+struct Vst2Identity {
+    int32_t uniqueId = 0;
+    int32_t version = 0;
+};
+
 // The parameters as every tool reaches them (hosting/parameter_access.h), and the rest.
 class Instrument : public hosting::ParameterAccess {
   public:
+    // VST 2 plug-ins only: the files of other formats are their own.
+    virtual std::optional<Vst2Identity> vst2Identity() { return std::nullopt; }
+
     virtual int32_t numPrograms() = 0;
     virtual std::string programName(int32_t program) = 0;
     virtual void setProgram(int32_t program) = 0;

@@ -61,19 +61,32 @@ int run(const Options& options) {
     }
     const std::string pluginPath = options.plugin.empty() ? findDefaultPlugin() : options.plugin;
     const auto library = InstrumentLibrary::open(pluginPath);
-    if (options.info || options.listParams || options.listPrograms) {
+    const bool listing =
+        options.info || options.listParams || options.listPrograms || options.listPresets;
+    if (listing || !options.savePreset.empty()) {
         auto plugin = library->instantiate(options.sampleRate, options.blockSize);
         applySettings(*plugin, options);
-        if (options.info) plugin->describe(std::cout);
+        if (!options.savePreset.empty()) savePreset(*plugin, options.savePreset);
+        const char* gap = "";
+        if (options.info) {
+            plugin->describe(std::cout);
+            gap = "\n";
+        }
         if (options.listParams) {
-            if (options.info) std::cout << "\n";
+            std::cout << gap;
             printParameters(*plugin, std::cout);
+            gap = "\n";
         }
         if (options.listPrograms) {
-            if (options.info || options.listParams) std::cout << "\n";
+            std::cout << gap;
             printPrograms(*plugin, std::cout);
+            gap = "\n";
         }
-        return 0;
+        if (options.listPresets) {
+            std::cout << gap;
+            printPresets(*plugin, std::cout);
+        }
+        if (listing || jobs.empty()) return 0;
     }
 
     // Each file on its own: one that fails is reported, the others still render.

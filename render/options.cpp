@@ -67,7 +67,9 @@ void parseFormat(const std::string& text, Options& options) {
 std::string usage() {
     return R"(Usage: quillo-render [options] MIDI-FILE...
        quillo-render --demo [options]
-       quillo-render --info | --list-params | --list-programs [options]
+       quillo-render --info | --list-params | --list-programs | --list-presets
+                     [options]
+       quillo-render --save-preset FILE.fxp [options]
 
 Renders Standard MIDI Files through a VST 2 instrument into audio files, one
 output for each MIDI file. - reads a MIDI file from standard input.
@@ -93,11 +95,20 @@ Plug-in:
                         are split at every event, so each acts at its own frame
       --fixed-blocks    blocks of exactly --block frames, events inside them,
                         as a DAW plays
+      --bank FILE.fxb   load a VST 2 bank into the plug-in's programs and select
+                        the program it marks as current
       --program N       select program N before rendering
+      --preset NAME, --preset FILE.fxp
+                        apply a factory preset of Quillo or an LV2 preset of the
+                        plug-in by name (any case), or a VST 2 program file made
+                        for the plug-in; after --bank and --program
       --param NAME=VALUE, --param INDEX=VALUE
                         set a parameter, by its normalised value from 0 to 1 or
                         by the text the plug-in shows (--param Wave1=Pulse);
-                        names in any case; repeatable; applied after --program
+                        names in any case; repeatable; applied last
+      --save-preset FILE.fxp
+                        write the settings as a VST 2 program file named after
+                        FILE; without a MIDI file nothing is rendered
       --tail SECONDS    longest time rendered after the last event, stopping
                         early once the output is silent (default 5)
       --length SECONDS  render exactly this long, whatever the music and tail
@@ -111,6 +122,7 @@ Other modes:
       --info            print the plug-in's identity, capabilities and parameters
       --list-params     print every parameter's index, name, value and text
       --list-programs   print every program's number and name
+      --list-presets    print the presets --preset takes by name
   -q, --quiet           no progress bar and no summary
   -v, --verbose         tell about the MIDI files, what is sent and why the
                         render ended
@@ -171,6 +183,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         options.blockSize = hosting::positiveInteger("--block", v, kMaxBlockSize);
     });
     line.flag("--fixed-blocks", options.fixedBlocks);
+    line.option("--bank", [&](const std::string& v) { options.bank = nonEmpty("--bank", v); });
+    line.option("--preset",
+                [&](const std::string& v) { options.preset = nonEmpty("--preset", v); });
+    line.option("--save-preset",
+                [&](const std::string& v) { options.savePreset = nonEmpty("--save-preset", v); });
     line.option("--program", [&](const std::string& v) {
         options.program = static_cast<int32_t>(hosting::wholeNumber("--program", v, 0, INT32_MAX));
     });
@@ -195,6 +212,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     line.flag("--demo", options.demo);
     line.flag("--list-params", options.listParams);
     line.flag("--list-programs", options.listPrograms);
+    line.flag("--list-presets", options.listPresets);
     line.flag("--info", options.info);
     line.flag("-q, --quiet", options.quiet);
     line.flag("-v, --verbose", options.verbose);
@@ -204,7 +222,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
 
     if (options.help || options.version) return options;
     options.midiFiles = files;
-    const bool rendering = !options.listParams && !options.info && !options.listPrograms;
+    const bool rendering = !options.listParams && !options.info && !options.listPrograms &&
+                           !options.listPresets &&
+                           (options.savePreset.empty() || !files.empty() || options.demo);
     if (options.demo && !files.empty()) {
         throw UsageError("--demo plays its own phrase; give no MIDI file with it");
     }

@@ -22,8 +22,11 @@ struct Options {
     int32_t sampleRate = 44100;
     int32_t blockSize = 512;
     bool fixedBlocks = false;
+    std::string bank; // a VST 2 bank file
     std::optional<int32_t> program;
+    std::string preset; // a factory or LV2 preset's name, or a VST 2 program file
     std::vector<hosting::ParameterSetting> parameters;
+    std::string savePreset; // a VST 2 program file to write the settings into
     double tailSeconds = 5.0;
     std::optional<double> lengthSeconds;
     std::vector<int> channels; // 1 to 16; empty: all
@@ -33,6 +36,7 @@ struct Options {
     bool demo = false;
     bool listParams = false;
     bool listPrograms = false;
+    bool listPresets = false;
     bool info = false;
     bool quiet = false;
     bool verbose = false;

@@ -19,6 +19,10 @@ class Vst2Instrument : public Instrument {
                    int32_t maxBlock, size_t eventCapacity = 1024);
     ~Vst2Instrument() override;
 
+    std::optional<Vst2Identity> vst2Identity() override {
+        return Vst2Identity{plugin_->uniqueId(), plugin_->version()};
+    }
+
     int32_t numParams() override { return plugin_->numParams(); }
     std::string paramName(int32_t index) override { return plugin_->paramName(index); }
     std::string paramText(int32_t index) override;

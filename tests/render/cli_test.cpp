@@ -771,3 +771,35 @@ TEST_F(RenderCli, SetsParametersByTheirTextsAndListsPrograms) {
     EXPECT_EQ(lineCount(result.out), 33u) << result.out;
     EXPECT_EQ(result.out.rfind("Program  Name\n", 0), 0u) << result.out;
 }
+
+// A preset by name, from a bank, through LV2 and saved to a file after --param: the
+// same sound whichever way it comes; files of another plug-in or format refused.
+TEST_F(RenderCli, PresetsByNameBankOrSavedFileSetTheSameSound) {
+    auto render = [&](std::vector<std::string> options, const std::string& name) {
+        options.insert(options.end(), {"--tail", "0", "-o", path(name), song_});
+        const RunResult result = run(options);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return readWav(path(name)).samples;
+    };
+    const auto acid = render({"--plugin", kQuillo, "--preset", "ACID squelch"}, "a.wav");
+    EXPECT_NE(acid, render({"--plugin", kQuillo}, "plain.wav"));
+    const std::string bank = std::string(QUILLO_PRESET_DIR) + "/quillo-factory.fxb";
+    EXPECT_EQ(render({"--plugin", kQuillo, "--bank", bank, "--program", "1"}, "b.wav"), acid);
+    EXPECT_EQ(render({"--plugin", kQuilloLv2, "--preset", "Acid Squelch"}, "l.wav"), acid);
+
+    const RunResult saved = run({"--plugin", kQuillo, "--preset", "Acid Squelch", "--param",
+                                 "Cutoff=0.3", "--save-preset", path("mine.fxp")});
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    EXPECT_EQ(render({"--plugin", kQuillo, "--preset", path("mine.fxp")}, "m.wav"),
+              render({"--plugin", kQuillo, "--preset", "Acid Squelch", "--param", "Cutoff=0.3"},
+                     "p.wav"));
+    clearOutputs();
+    expectRefused({"--plugin", kQuilloLv2, "--preset", path("mine.fxp"), song_},
+                  "program files hold VST 2 parameters; the plug-in is LV2");
+    expectRefused({"--plugin", kQuillo, "--preset", "Nothing Like It", song_},
+                  "--preset Nothing Like It: no factory preset has this name");
+    if (!fs::exists(kNekobi)) GTEST_SKIP() << kNekobi << " is not installed";
+    expectRefused({"--plugin", kNekobi, "--bank", bank, song_},
+                  "made for the plug-in with identifier 'qlo1'");
+}
