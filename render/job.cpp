@@ -6,6 +6,7 @@
 #include "render/midi_file.h"
 #include "render/output_target.h"
 #include "render/patch.h"
+#include "render/plugin_search.h"
 #include "render/renderer.h"
 #include "render/report.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -37,12 +39,18 @@ template <typename Work> auto onFreshThread(Work work) -> decltype(work()) {
     return std::move(*result);
 }
 
-Score loadScore(const Job& job, const Options& options) {
+// Making and closing instances, and their settings, one job at a time: plug-ins
+// need not expect two threads in their set-up at once. Only the blocks run side by
+// side.
+std::mutex setUpLock;
+
+Score loadScore(const Job& job, JobReport& report) {
+    const Options& options = job.options;
     if (job.input.empty()) return demoScore(options.sampleRate);
     const std::string name = job.input == "-" ? "standard input" : job.input;
     const MidiFile file = readMidiFile(job.input);
     for (const std::string& warning : file.warnings)
-        warn(name, warning);
+        warn(report.messages(), name, warning);
     EventSelection selection;
     if (!options.channels.empty()) {
         selection.channels = 0;
@@ -58,19 +66,35 @@ Score loadScore(const Job& job, const Options& options) {
     }
     selection.tracks = options.tracks;
     Score score = placeEvents(file, options.sampleRate, selection);
-    if (options.verbose) describeFile(name, file, score, options.sampleRate);
+    if (options.verbose) describeFile(report.messages(), name, file, score, options.sampleRate);
     return score;
 }
+
+// An instance of the instrument, made and closed under the set-up lock.
+class Instance {
+  public:
+    Instance(InstrumentLibrary& library, const Options& options) {
+        std::lock_guard<std::mutex> setUp(setUpLock);
+        plugin_ = library.instantiate(options.sampleRate, options.blockSize);
+    }
+    ~Instance() {
+        std::lock_guard<std::mutex> setUp(setUpLock);
+        plugin_.reset();
+    }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    Instrument& operator*() { return *plugin_; }
+    Instrument* operator->() { return plugin_.get(); }
+
+  private:
+    std::unique_ptr<Instrument> plugin_;
+};
 
 // One pass through a fresh instance of the instrument.
 RenderResult renderPass(InstrumentLibrary& library, const Options& options, const Score& score,
                         const AudioSink& sink, const ProgressListener& progress) {
     return onFreshThread([&] {
-        auto plugin = library.instantiate(options.sampleRate, options.blockSize);
-        applySettings(*plugin, options);
-        // The demo names Quillo's parameters; another instrument just plays the notes.
-        const std::vector<ResolvedChange> changes =
-            resolveParameters(*plugin, score, /*skipUnknown=*/options.demo);
+        Instance plugin(library, options);
         RenderSettings settings;
         settings.sampleRate = options.sampleRate;
         settings.blockSize = options.blockSize;
@@ -79,8 +103,16 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
         if (options.lengthSeconds) {
             settings.lengthFrames = frameAt(*options.lengthSeconds, options.sampleRate);
         }
-        plugin->start();
+        std::vector<ResolvedChange> changes;
+        {
+            std::lock_guard<std::mutex> setUp(setUpLock);
+            applySettings(*plugin, options);
+            // The demo names Quillo's parameters; another instrument just plays the notes.
+            changes = resolveParameters(*plugin, score, /*skipUnknown=*/options.demo);
+            plugin->start();
+        }
         const RenderResult result = renderScore(*plugin, score, changes, settings, sink, progress);
+        std::lock_guard<std::mutex> setUp(setUpLock);
         plugin->stop();
         return result;
     });
@@ -88,14 +120,66 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
 
 } // namespace
 
-void renderJob(InstrumentLibrary& library, const Options& options, const Job& job) {
+Job planJob(const Options& options, const std::string& input, const std::string& place) {
+    Job job;
+    job.options = options;
+    job.input = input;
+    job.place = place;
+    job.output =
+        !options.output.empty()
+            ? options.output
+            : defaultOutputFor(input.empty() ? "demo" : input,
+                               options.fileType.value_or(FileType::Wav), options.outputDirectory);
+    try {
+        job.format = resolveFormat(options, job.output);
+    } catch (const UsageError& error) {
+        throw UsageError((place.empty() ? "" : place + ": ") + error.what());
+    }
+    return job;
+}
+
+void requireDistinctOutputs(const std::vector<Job>& jobs) {
+    std::map<std::string, const Job*> outputs;
+    for (const Job& job : jobs) {
+        const std::string key =
+            job.output == "-" ? "-" : std::filesystem::absolute(job.output).lexically_normal();
+        const auto [first, added] = outputs.emplace(key, &job);
+        if (added) continue;
+        const Job& other = *first->second;
+        throw UsageError((job.place.empty() ? job.input : job.place) + ": its output " +
+                         job.output + " is also " +
+                         (other.place.empty() ? "another MIDI file's" : "that of " + other.place));
+    }
+}
+
+InstrumentLibrary& Libraries::get(const Options& options) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string& key = options.plugin;
+    if (const auto failed = failed_.find(key); failed != failed_.end())
+        throw UserError(failed->second);
+    if (const auto opened = opened_.find(key); opened != opened_.end()) return *opened->second;
+    try {
+        const std::string path = key.empty() ? findDefaultPlugin() : key;
+        return *(opened_[key] = InstrumentLibrary::open(path));
+    } catch (const UserError& error) {
+        failed_[key] = error.what();
+        throw;
+    }
+}
+
+void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
+    const Options& options = job.options;
     std::error_code sameFileError;
     if (!job.input.empty() && job.input != "-" && job.output != "-" &&
         std::filesystem::equivalent(job.output, job.input, sameFileError)) {
         throw UserError(job.output + ": the output would overwrite the MIDI file");
     }
-    const AudioFormat format = resolveFormat(options, job.output);
-    const Score score = loadScore(job, options);
+    if (!options.outputDirectory.empty()) {
+        std::error_code madeDirectory; // if it failed, opening the output says why
+        std::filesystem::create_directories(options.outputDirectory, madeDirectory);
+    }
+    const AudioFormat& format = job.format;
+    const Score score = loadScore(job, report);
     const auto started = Clock::now();
 
     // The render is deterministic: a first pass finds the peak, the second writes.
@@ -112,7 +196,8 @@ void renderJob(InstrumentLibrary& library, const Options& options, const Job& jo
     AudioFileWriter writer(*target, options.sampleRate, format);
     writer.setGain(gain);
     std::optional<ProgressBar> bar;
-    if (!options.quiet && isatty(STDERR_FILENO)) bar.emplace(options.sampleRate);
+    if (!options.quiet && !report.collecting() && isatty(STDERR_FILENO))
+        bar.emplace(options.sampleRate);
     const RenderResult result = renderPass(
         library, options, score,
         [&writer](const float* left, const float* right, int32_t frames) {
@@ -127,18 +212,18 @@ void renderJob(InstrumentLibrary& library, const Options& options, const Job& jo
     bar.reset();
 
     const std::string& name = target->name();
-    if (options.verbose) describeEnd(result, options);
+    if (options.verbose) describeEnd(report.messages(), result, options);
     if (result.end == RenderEnd::TailLimit) {
         char text[160];
         std::snprintf(text, sizeof text,
                       "still sounding when the %g s tail ran out (a longer --tail lets it end)",
                       options.tailSeconds);
-        warn(name, text);
+        warn(report.messages(), name, text);
     }
     if (writer.clippedSamples() > 0) {
-        warn(name, std::to_string(writer.clippedSamples()) +
-                       " samples clipped (the render peaks at " + decibels(result.peak * gain) +
-                       "); lower --gain or use --normalize");
+        warn(report.messages(), name,
+             std::to_string(writer.clippedSamples()) + " samples clipped (the render peaks at " +
+                 decibels(result.peak * gain) + "); lower --gain or use --normalize");
     }
     if (!options.quiet) {
         const double seconds = static_cast<double>(result.frames) / options.sampleRate;
@@ -151,13 +236,12 @@ void renderJob(InstrumentLibrary& library, const Options& options, const Job& jo
         char speed[32] = "";
         if (taken > 0.0) std::snprintf(speed, sizeof speed, ", %.1fx real time", seconds / taken);
         // With the audio on standard output, the summary goes to stderr.
-        std::fprintf(job.output == "-" ? stderr : stdout,
-                     "%s: %s of audio (%lld frames, %d Hz, %s), %s, %s %d, rendered in %.2f s%s\n",
-                     name.c_str(), formatDuration(seconds).c_str(),
-                     static_cast<long long>(result.frames), options.sampleRate,
-                     formatLabel(format).c_str(), level.c_str(),
-                     options.fixedBlocks ? "fixed blocks of" : "blocks split at events, up to",
-                     options.blockSize, taken, speed);
+        report.summary(job.output == "-") << textf(
+            "%s: %s of audio (%lld frames, %d Hz, %s), %s, %s %d, rendered in %.2f s%s\n",
+            name.c_str(), formatDuration(seconds).c_str(), static_cast<long long>(result.frames),
+            options.sampleRate, formatLabel(format).c_str(), level.c_str(),
+            options.fixedBlocks ? "fixed blocks of" : "blocks split at events, up to",
+            options.blockSize, taken, speed);
     }
 }
 

@@ -3,45 +3,34 @@
 #include "hosting/user_error.h"
 #include "render/instrument.h"
 #include "render/job.h"
+#include "render/job_pool.h"
 #include "render/options.h"
 #include "render/output_target.h"
 #include "render/patch.h"
 #include "render/plugin_report.h"
-#include "render/plugin_search.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <iostream>
-#include <set>
+#include <thread>
+#include <unistd.h>
 
 using namespace quillo;
 using namespace quillo::render;
 
 namespace {
 
+unsigned cores() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 std::vector<Job> jobsOf(const Options& options) {
-    if (options.demo) {
-        const std::string output =
-            !options.output.empty()
-                ? options.output
-                : defaultOutputFor("demo", options.fileType.value_or(FileType::Wav),
-                                   options.outputDirectory);
-        return {{"", output}};
-    }
     std::vector<Job> jobs;
-    std::set<std::string> outputs;
-    for (const std::string& input : options.midiFiles) {
-        const std::string output =
-            !options.output.empty()
-                ? options.output
-                : defaultOutputFor(input, options.fileType.value_or(FileType::Wav),
-                                   options.outputDirectory);
-        if (output != "-" &&
-            !outputs.insert(std::filesystem::absolute(output).lexically_normal()).second) {
-            throw UsageError(input + ": its output " + output + " is also another MIDI file's");
-        }
-        jobs.push_back({input, output});
-    }
+    if (options.demo) jobs.push_back(planJob(options, "", ""));
+    for (const std::string& input : options.midiFiles)
+        jobs.push_back(planJob(options, input, ""));
+    requireDistinctOutputs(jobs);
     return jobs;
 }
 
@@ -55,16 +44,11 @@ int run(const Options& options) {
         return 0;
     }
     const std::vector<Job> jobs = jobsOf(options);
-    std::error_code madeDirectory;
-    if (!options.outputDirectory.empty()) {
-        std::filesystem::create_directories(options.outputDirectory, madeDirectory);
-    }
-    const std::string pluginPath = options.plugin.empty() ? findDefaultPlugin() : options.plugin;
-    const auto library = InstrumentLibrary::open(pluginPath);
+    Libraries libraries;
     const bool listing =
         options.info || options.listParams || options.listPrograms || options.listPresets;
     if (listing || !options.savePreset.empty()) {
-        auto plugin = library->instantiate(options.sampleRate, options.blockSize);
+        auto plugin = libraries.get(options).instantiate(options.sampleRate, options.blockSize);
         applySettings(*plugin, options);
         if (!options.savePreset.empty()) savePreset(*plugin, options.savePreset);
         const char* gap = "";
@@ -89,20 +73,18 @@ int run(const Options& options) {
         if (listing || jobs.empty()) return 0;
     }
 
-    // Each file on its own: one that fails is reported, the others still render.
-    int status = 0;
-    for (const Job& job : jobs) {
-        try {
-            renderJob(*library, options, job);
-        } catch (const UsageError&) {
-            throw;
-        } catch (const UserError& error) {
-            if (jobs.size() == 1) throw;
-            std::cerr << "quillo-render: " << error.what() << "\n";
-            status = 1;
-        }
+    if (jobs.size() == 1) {
+        JobReport report(/*collect=*/false);
+        renderJob(libraries.get(jobs[0].options), jobs[0], report);
+        return 0;
     }
-    return status;
+    // Side by side, each job on its own: one that fails is reported, the others
+    // still render.
+    PoolSettings pool;
+    pool.threads = static_cast<size_t>(options.jobs > 0 ? options.jobs : cores());
+    pool.quiet = options.quiet;
+    pool.bar = !options.quiet && isatty(STDERR_FILENO);
+    return runJobs(jobs, libraries, pool).failed.empty() ? 0 : 1;
 }
 
 } // namespace

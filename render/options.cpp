@@ -15,6 +15,7 @@ namespace {
 
 constexpr int32_t kMaxSampleRate = 1536000;
 constexpr int32_t kMaxBlockSize = 1 << 20;
+constexpr int32_t kMaxJobs = 1024;
 
 // "1,3,5-8": whole numbers and ranges from lowest to highest.
 std::vector<int> parseNumberList(const std::string& option, const std::string& text, int lowest,
@@ -59,6 +60,17 @@ void parseFormat(const std::string& text, Options& options) {
                              "' is none of wav, flac, ogg, aiff, raw, f32, s16, s24");
         }
         start = comma + 1;
+    }
+}
+
+std::string nonEmpty(const std::string& option, const std::string& value) {
+    if (value.empty()) throw UsageError(option + ": empty name");
+    return value;
+}
+
+void checkLevels(const Options& options) {
+    if (options.gainDb && options.normalizeDbfs) {
+        throw UsageError("give --gain or --normalize, not both");
     }
 }
 
@@ -117,6 +129,12 @@ MIDI:
                         repeatable)
       --track LIST      send only these tracks (from 1, as sequencers number
                         them; repeatable)
+Batches:
+      --jobs N          render up to N outputs at once, each through its own
+                        instance of the plug-in (default: one per core)
+      --batch FILE      render the jobs a file lists, one a line: CSV with a
+                        header or JSON Lines, naming per job the MIDI file, the
+                        output and any option of the render
 Other modes:
       --demo            render a built-in phrase instead of a MIDI file
       --info            print the plug-in's identity, capabilities and parameters
@@ -154,13 +172,10 @@ AudioFormat resolveFormat(const Options& options, const std::string& output) {
     return format;
 }
 
-Options parseOptions(const std::vector<std::string>& arguments) {
-    Options options;
-    auto nonEmpty = [](const std::string& option, const std::string& value) {
-        if (value.empty()) throw UsageError(option + ": empty name");
-        return value;
-    };
-    hosting::CommandLine line;
+namespace {
+
+// Every option, parsed into the options.
+void declareOptions(hosting::CommandLine& line, Options& options) {
     line.option("-o, --output", [&](const std::string& v) { options.output = nonEmpty("-o", v); });
     line.option("--output-dir", [&](const std::string& v) {
         options.outputDirectory = nonEmpty("--output-dir", v);
@@ -210,6 +225,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.tracks.push_back(track);
     });
     line.flag("--demo", options.demo);
+    line.option("--jobs", [&](const std::string& v) {
+        options.jobs = hosting::positiveInteger("--jobs", v, kMaxJobs);
+    });
+    line.option("--batch", [&](const std::string& v) { options.batch = nonEmpty("--batch", v); });
     line.flag("--list-params", options.listParams);
     line.flag("--list-programs", options.listPrograms);
     line.flag("--list-presets", options.listPresets);
@@ -218,6 +237,14 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     line.flag("-v, --verbose", options.verbose);
     line.flag("-h, --help", options.help);
     line.flag("--version", options.version);
+}
+
+} // namespace
+
+Options parseOptions(const std::vector<std::string>& arguments) {
+    Options options;
+    hosting::CommandLine line;
+    declareOptions(line, options);
     const std::vector<std::string> files = line.parse(arguments);
 
     if (options.help || options.version) return options;
@@ -228,7 +255,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (options.demo && !files.empty()) {
         throw UsageError("--demo plays its own phrase; give no MIDI file with it");
     }
-    if (rendering && !options.demo && files.empty()) {
+    if (rendering && !options.demo && files.empty() && options.batch.empty()) {
         throw UsageError("no MIDI file given (see --help)");
     }
     if (files.size() > 1 && !options.output.empty()) {
@@ -243,9 +270,25 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (std::count(files.begin(), files.end(), "-") > 1) {
         throw UsageError("standard input can be read only once");
     }
-    if (options.gainDb && options.normalizeDbfs) {
-        throw UsageError("give --gain or --normalize, not both");
+    if (!options.batch.empty()) {
+        if (!files.empty() || options.demo)
+            throw UsageError("--batch names the MIDI files; give none on the command line");
+        if (!options.output.empty())
+            throw UsageError("--batch names each job's output; give no -o");
     }
+    checkLevels(options);
+    return options;
+}
+
+Options jobOptions(const Options& base, const std::vector<std::string>& arguments) {
+    Options options = base;
+    options.batch.clear();
+    hosting::CommandLine line;
+    declareOptions(line, options);
+    options.midiFiles = line.parse(arguments);
+    // The job's own output wins over the folder for outputs named after their input.
+    if (!options.output.empty()) options.outputDirectory.clear();
+    checkLevels(options);
     return options;
 }
 

@@ -33,6 +33,8 @@ struct Options {
     std::vector<int> tracks;   // from 1; empty: all
     std::optional<double> gainDb;
     std::optional<double> normalizeDbfs;
+    int32_t jobs = 0;  // renders at once; 0: one per core
+    std::string batch; // a job list
     bool demo = false;
     bool listParams = false;
     bool listPrograms = false;
@@ -48,6 +50,10 @@ struct Options {
 Options parseOptions(const std::vector<std::string>& arguments);
 
 std::string usage();
+
+// A job's options: the arguments, as the command line takes them, over the command
+// line's options; the arguments' files become the MIDI files. Throws UsageError.
+Options jobOptions(const Options& base, const std::vector<std::string>& arguments);
 
 // The output for a MIDI file: its name with the type's extension, in the output
 // directory when one is given.

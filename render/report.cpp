@@ -1,6 +1,8 @@
 #include "render/report.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <iostream>
 
@@ -16,8 +18,21 @@ std::string channelList(uint16_t channels) {
 
 } // namespace
 
-void warn(const std::string& about, const std::string& text) {
-    std::cerr << "quillo-render: warning: " << about << ": " << text << "\n";
+void warn(std::ostream& out, const std::string& about, const std::string& text) {
+    out << "quillo-render: warning: " << about << ": " << text << "\n";
+}
+
+std::string textf(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    const int size = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text(static_cast<size_t>(std::max(size, 0)), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
 }
 
 std::string formatDuration(double seconds) {
@@ -52,6 +67,51 @@ void ProgressBar::update(int64_t done, int64_t end) {
     std::fflush(stderr);
 }
 
+JobReport::JobReport(bool collect)
+    : messages_(collect ? &collectedMessages_ : &std::cerr),
+      summary_(collect ? &collectedSummary_ : &std::cout) {}
+
+Console::Console(size_t jobs, bool bar) : jobs_(jobs), bar_(bar) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    drawBar();
+}
+
+Console::~Console() {
+    clearBar();
+}
+
+void Console::jobDone(const JobReport& report) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    clearBar();
+    std::cerr << report.collectedMessages() << std::flush;
+    std::cout << report.collectedSummary() << std::flush;
+    ++done_;
+    drawBar();
+}
+
+void Console::clearBar() {
+    if (drawn_) std::fputs("\r\033[K", stderr);
+    drawn_ = false;
+}
+
+// Time left: the time each job has taken so far, on average, for each job to come.
+void Console::drawBar() {
+    if (!bar_) return;
+    constexpr int kWidth = 40;
+    const double fraction = jobs_ > 0 ? static_cast<double>(done_) / jobs_ : 1.0;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar(filled, '#');
+    bar.append(kWidth - filled, '-');
+    std::string left = "";
+    if (done_ > 0 && done_ < jobs_) {
+        const double elapsed = std::chrono::duration<double>(Clock::now() - started_).count();
+        left = ", " + formatDuration(elapsed / done_ * (jobs_ - done_)) + " left";
+    }
+    std::fprintf(stderr, "\r[%s] %zu/%zu%s\033[K", bar.c_str(), done_, jobs_, left.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
 std::string decibels(float level) {
     if (!(level > 0.0f)) return "-inf dBFS (silent)";
     char text[32];
@@ -59,7 +119,8 @@ std::string decibels(float level) {
     return text;
 }
 
-void describeFile(const std::string& name, const MidiFile& file, const Score& score, int32_t rate) {
+void describeFile(std::ostream& out, const std::string& name, const MidiFile& file,
+                  const Score& score, int32_t rate) {
     std::string timing;
     if (file.ticksPerQuarter > 0) {
         timing = std::to_string(file.ticksPerQuarter) + " ticks a quarter note";
@@ -70,8 +131,8 @@ void describeFile(const std::string& name, const MidiFile& file, const Score& sc
                                  : std::to_string(file.smpteFramesPerSecond)) +
                  " frames a second of " + std::to_string(file.ticksPerFrame) + " ticks";
     }
-    std::fprintf(stderr, "%s: type %d, %zu track%s, %s\n", name.c_str(), file.type,
-                 file.tracks.size(), file.tracks.size() == 1 ? "" : "s", timing.c_str());
+    out << textf("%s: type %d, %zu track%s, %s\n", name.c_str(), file.type, file.tracks.size(),
+                 file.tracks.size() == 1 ? "" : "s", timing.c_str());
     size_t tempoChanges = 0;
     double slowest = 0.0;
     double fastest = 0.0;
@@ -81,8 +142,8 @@ void describeFile(const std::string& name, const MidiFile& file, const Score& sc
         for (const TrackEvent& event : track.events)
             channels |= static_cast<uint16_t>(1u << (event.bytes[0] & 0x0F));
         const bool several = (channels & (channels - 1)) != 0;
-        std::fprintf(
-            stderr, "  track %zu%s: %zu events%s%s%s\n", t + 1,
+        out << textf(
+            "  track %zu%s: %zu events%s%s%s\n", t + 1,
             track.name.empty() ? "" : (" '" + track.name + "'").c_str(), track.events.size(),
             channels ? (several ? " on channels " : " on channel ") : "",
             channels ? channelList(channels).c_str() : "", track.hasEnd ? "" : ", no End of Track");
@@ -95,30 +156,29 @@ void describeFile(const std::string& name, const MidiFile& file, const Score& sc
         }
     }
     if (tempoChanges == 0) {
-        std::fprintf(stderr, "  no tempo event: 120 bpm\n");
+        out << textf("  no tempo event: 120 bpm\n");
     } else {
-        std::fprintf(stderr, "  %zu tempo event%s: %.4g", tempoChanges,
-                     tempoChanges == 1 ? "" : "s", slowest);
-        if (fastest != slowest) std::fprintf(stderr, " to %.4g", fastest);
-        std::fprintf(stderr, " bpm\n");
+        out << textf("  %zu tempo event%s: %.4g", tempoChanges, tempoChanges == 1 ? "" : "s",
+                     slowest);
+        if (fastest != slowest) out << textf(" to %.4g", fastest);
+        out << textf(" bpm\n");
     }
     for (const std::string& chunk : file.skippedChunks)
-        std::fprintf(stderr, "  chunk '%s' skipped\n", chunk.c_str());
+        out << textf("  chunk '%s' skipped\n", chunk.c_str());
     size_t inFile = 0;
     for (const MidiTrack& track : file.tracks)
         inFile += track.events.size();
-    std::fprintf(stderr,
-                 "  %zu of %zu channel events chosen; the last at %s, the tracks end at %s\n",
+    out << textf("  %zu of %zu channel events chosen; the last at %s, the tracks end at %s\n",
                  score.events.size(), inFile,
                  formatDuration(static_cast<double>(score.endFrame) / rate).c_str(),
                  formatDuration(static_cast<double>(score.fileEndFrame) / rate).c_str());
 }
 
-void describeEnd(const RenderResult& result, const Options& options) {
+void describeEnd(std::ostream& out, const RenderResult& result, const Options& options) {
     const char* why = "the tail fell silent for a quarter of a second";
     if (result.end == RenderEnd::Length) why = "it reached --length";
     if (result.end == RenderEnd::TailLimit) why = "the tail reached --tail";
-    std::fprintf(stderr, "  %zu events sent; the render ended at %s: %s\n", result.eventsSent,
+    out << textf("  %zu events sent; the render ended at %s: %s\n", result.eventsSent,
                  formatDuration(static_cast<double>(result.frames) / options.sampleRate).c_str(),
                  why);
 }

@@ -8,14 +8,20 @@
 
 #include <chrono>
 #include <cstdint>
+#include <mutex>
+#include <ostream>
+#include <sstream>
 #include <string>
 
 namespace quillo::render {
 
 using Clock = std::chrono::steady_clock;
 
-// "quillo-render: warning: ABOUT: TEXT" on stderr.
-void warn(const std::string& about, const std::string& text);
+// "quillo-render: warning: ABOUT: TEXT".
+void warn(std::ostream& out, const std::string& about, const std::string& text);
+
+// printf into a string.
+std::string textf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // "12.34 s", or "1:02.50" from a minute on.
 std::string formatDuration(double seconds);
@@ -35,13 +41,63 @@ class ProgressBar {
     Clock::time_point lastDraw_;
 };
 
+// Where a job's texts go. A lone job prints as it goes; jobs side by side collect
+// theirs, to be printed whole when each is done, so that lines never interleave.
+class JobReport {
+  public:
+    explicit JobReport(bool collect);
+    JobReport(const JobReport&) = delete;
+    JobReport& operator=(const JobReport&) = delete;
+
+    // Warnings and the texts of -v: stderr.
+    std::ostream& messages() { return *messages_; }
+    // The summary line: stdout, or stderr when the audio goes to standard output.
+    std::ostream& summary(bool audioOnStdout) { return audioOnStdout ? *messages_ : *summary_; }
+
+    bool collecting() const { return messages_ == &collectedMessages_; }
+    // What was collected.
+    std::string collectedMessages() const { return collectedMessages_.str(); }
+    std::string collectedSummary() const { return collectedSummary_.str(); }
+
+  private:
+    std::ostringstream collectedMessages_, collectedSummary_;
+    std::ostream* messages_;
+    std::ostream* summary_;
+};
+
+// The terminal shared by jobs running side by side: whole texts printed under one
+// lock, and, when wanted, a bar of the jobs done with an estimate of the time left,
+// kept below them on stderr.
+class Console {
+  public:
+    Console(size_t jobs, bool bar);
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // Prints a finished job's texts and counts it done.
+    void jobDone(const JobReport& report);
+
+  private:
+    void clearBar();
+    void drawBar();
+
+    std::mutex mutex_;
+    size_t jobs_;
+    size_t done_ = 0;
+    bool bar_;
+    bool drawn_ = false;
+    Clock::time_point started_ = Clock::now();
+};
+
 // "-10.1 dBFS", or "-inf dBFS (silent)".
 std::string decibels(float level);
 
 // -v: what the file holds and what of it is sent.
-void describeFile(const std::string& name, const MidiFile& file, const Score& score, int32_t rate);
+void describeFile(std::ostream& out, const std::string& name, const MidiFile& file,
+                  const Score& score, int32_t rate);
 
 // -v: why the render ended.
-void describeEnd(const RenderResult& result, const Options& options);
+void describeEnd(std::ostream& out, const RenderResult& result, const Options& options);
 
 } // namespace quillo::render

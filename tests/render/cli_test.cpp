@@ -725,18 +725,21 @@ TEST_F(RenderCli, ReadsStandardInputAndSeveralFilesAndReportsOnThem) {
     expectRefused({"--plugin", kProbe, "-"}, "a MIDI file from standard input needs -o FILE");
 
     // Several files, one output each in the directory; a broken one does not stop the rest.
+    // (The probe keeps one log for all its instances: one job at a time.)
     save(path("second.mid"), Bytes(kSecond.begin(), kSecond.end()));
     std::ofstream(path("broken.mid")) << "not midi";
-    result = run({"--plugin", kProbe, "-v", "--output-dir", path("out"), "--format", "flac", song_,
-                  path("broken.mid"), path("second.mid")});
+    result = run({"--plugin", kProbe, "--jobs", "1", "-v", "--output-dir", path("out"), "--format",
+                  "flac", song_, path("broken.mid"), path("second.mid")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(readWav(path("out/song.flac")).frames(), 44100 + 11025);
     EXPECT_EQ(readWav(path("out/second.flac")).frames(), 22050 + 11025);
     EXPECT_FALSE(fs::exists(path("out/broken.flac")));
-    EXPECT_EQ(lineCount(result.out), 2u) << result.out;
+    EXPECT_EQ(lineCount(result.out), 3u) << result.out; // a line each, and how it all went
+    EXPECT_NE(result.out.find("3 jobs in "), std::string::npos) << result.out;
     for (const std::string& expected : std::vector<std::string>{
              path("broken.mid") + ": not a Standard MIDI File", song_ + ": type 0, 1 track",
-             "  track 1: 2 events on channel 1", "  1 tempo event: 120 bpm",
+             "1 of 3 jobs failed: " + path("broken.mid"), "  track 1: 2 events on channel 1",
+             "  1 tempo event: 120 bpm",
              "  2 of 2 channel events chosen; the last at 1.00 s, the tracks end at 1.50 s",
              "  2 events sent; the render ended at 1.25 s: the tail fell silent"}) {
         EXPECT_NE(result.err.find(expected), std::string::npos) << expected << "\n" << result.err;
@@ -802,4 +805,25 @@ TEST_F(RenderCli, PresetsByNameBankOrSavedFileSetTheSameSound) {
     if (!fs::exists(kNekobi)) GTEST_SKIP() << kNekobi << " is not installed";
     expectRefused({"--plugin", kNekobi, "--bank", bank, song_},
                   "made for the plug-in with identifier 'qlo1'");
+}
+
+// Noise draws from a generator per thread: files rendered side by side, each through its
+// own instance, are still the very files each gives alone.
+TEST_F(RenderCli, FilesRenderedSideBySideEqualEachRenderedAlone) {
+    const std::vector<std::string> noisy = {"--plugin", kQuillo,        "--param", "Wave1=Noise",
+                                            "--param",  "LFO1 Typ=S&H", "--param", "LFO1 Dep=0.5"};
+    save(path("second.mid"), Bytes(kSecond.begin(), kSecond.end()));
+    const std::vector<std::string> inputs = {song_, path("second.mid"), PHRASE_MIDI};
+    std::vector<std::string> together = noisy;
+    together.insert(together.end(), {"--jobs", "3", "--output-dir", path("together")});
+    together.insert(together.end(), inputs.begin(), inputs.end());
+    const RunResult result = run(together);
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const std::string& input : inputs) {
+        std::vector<std::string> alone = noisy;
+        alone.insert(alone.end(), {"-o", path("alone.wav"), input});
+        ASSERT_EQ(run(alone).status, 0);
+        const std::string name = fs::path(input).stem().string() + ".wav";
+        EXPECT_EQ(slurp(path("together/" + name)), slurp(path("alone.wav"))) << name;
+    }
 }
