@@ -3,6 +3,7 @@
 #include "hosting/user_error.h"
 #include "render/instrument.h"
 #include "render/job.h"
+#include "render/job_list.h"
 #include "render/job_pool.h"
 #include "render/options.h"
 #include "render/output_target.h"
@@ -27,6 +28,7 @@ unsigned cores() {
 
 std::vector<Job> jobsOf(const Options& options) {
     std::vector<Job> jobs;
+    if (!options.batch.empty()) jobs = readJobList(options.batch, options);
     if (options.demo) jobs.push_back(planJob(options, "", ""));
     for (const std::string& input : options.midiFiles)
         jobs.push_back(planJob(options, input, ""));
@@ -73,7 +75,7 @@ int run(const Options& options) {
         if (listing || jobs.empty()) return 0;
     }
 
-    if (jobs.size() == 1) {
+    if (jobs.size() == 1 && options.batch.empty()) {
         JobReport report(/*collect=*/false);
         renderJob(libraries.get(jobs[0].options), jobs[0], report);
         return 0;

@@ -827,3 +827,58 @@ TEST_F(RenderCli, FilesRenderedSideBySideEqualEachRenderedAlone) {
         EXPECT_EQ(slurp(path("together/" + name)), slurp(path("alone.wav"))) << name;
     }
 }
+
+// Each line of a job list renders the file its options give alone; a job that fails
+// is named by its line and stops no other.
+TEST_F(RenderCli, BatchJobsRenderWhatEachLineGivesAlone) {
+    save(path("second.mid"), Bytes(kSecond.begin(), kSecond.end()));
+    std::ofstream(path("jobs.csv")) << "midi,output,preset,param:Cutoff,rate,format,mono\n"
+                                    << song_ << ",a.wav,Acid Squelch,0.3,48000,,\n"
+                                    << "\"second.mid\", \"b, c.flac\",,,,flac,yes\n"
+                                    << "missing.mid,d.wav,,,,,\n";
+    std::ofstream(path("jobs.jsonl"))
+        << "{\"midi\": \"second.mid\", \"output\": \"e.wav\", \"params\": {\"Wave1\": "
+           "\"Noise\", \"Reso\": 0.5}, \"program\": 3}\n";
+    RunResult result = run({"--plugin", kQuillo, "--jobs", "2", "--batch", "jobs.csv"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("quillo-render: jobs.csv:4: missing.mid: "), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("1 of 3 jobs failed: jobs.csv:4"), std::string::npos) << result.err;
+    result = run({"--plugin", kQuillo, "--batch", "jobs.jsonl"});
+    EXPECT_EQ(result.status, 0) << result.err;
+
+    const std::vector<std::pair<std::string, std::vector<std::string>>> alone = {
+        {"a.wav", {"--preset", "Acid Squelch", "--param", "Cutoff=0.3", "--rate", "48000", song_}},
+        {"b, c.flac", {"--format", "flac", "--mono", "second.mid"}},
+        {"e.wav",
+         {"--program", "3", "--param", "Wave1=Noise", "--param", "Reso=0.5", "second.mid"}},
+    };
+    for (const auto& [output, options] : alone) {
+        std::vector<std::string> arguments = {"--plugin", kQuillo, "-o", "alone"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        ASSERT_EQ(run(arguments).status, 0) << output;
+        EXPECT_EQ(slurp(path(output)), slurp(path("alone"))) << output;
+    }
+}
+
+TEST_F(RenderCli, BatchFilesWithBadLinesAreRefusedNamingTheLine) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"midi,rat\nsong.mid,3\n", "jobs.csv:1: unknown column 'rat'"},
+        {"midi,rate\nsong.mid,44100\n\nsong.mid,x\n", "jobs.csv:4: --rate: 'x' is not"},
+        {"midi,output\nsong.mid,a.wav\nsong.mid\n", "jobs.csv:3: 1 cells; the header names 2"},
+        {"midi,output\nsong.mid,a.wav\nsong.mid,a.wav\n",
+         "jobs.csv:3: its output a.wav is also that of jobs.csv:2"},
+        {"midi,output\n\"song.mid,a.wav\n", "jobs.csv:2: a quoted cell has no closing quote"},
+        {"output\na.wav\n", "jobs.csv:2: no MIDI file"},
+    };
+    for (const auto& [text, problem] : cases) {
+        std::ofstream(path("jobs.csv")) << text;
+        expectRefused({"--plugin", kQuillo, "--batch", "jobs.csv"}, problem);
+    }
+    std::ofstream(path("jobs.jsonl")) << "{\"midi\": \"song.mid\"}\n{\"midi\": \"song.mid\" 3}\n";
+    expectRefused({"--plugin", kQuillo, "--batch", "jobs.jsonl"},
+                  "jobs.jsonl:2: column 21: expected ',' or '}'");
+    expectRefused({"--plugin", kQuillo, "--batch", "jobs.jsonl", "song.mid"},
+                  "--batch names the MIDI files; give none on the command line");
+    expectRefused({"--batch", "none.csv"}, "none.csv: cannot read: No such file or directory");
+}
