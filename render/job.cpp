@@ -2,6 +2,7 @@
 
 #include "hosting/user_error.h"
 #include "render/audio_file.h"
+#include "render/automation.h"
 #include "render/demo.h"
 #include "render/midi_file.h"
 #include "render/output_target.h"
@@ -10,6 +11,7 @@
 #include "render/renderer.h"
 #include "render/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -92,7 +94,8 @@ class Instance {
 
 // One pass through a fresh instance of the instrument.
 RenderResult renderPass(InstrumentLibrary& library, const Options& options, const Score& score,
-                        const AudioSink& sink, const ProgressListener& progress) {
+                        const Automation& automation, const AudioSink& sink,
+                        const ProgressListener& progress) {
     return onFreshThread([&] {
         Instance plugin(library, options);
         RenderSettings settings;
@@ -109,6 +112,12 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
             applySettings(*plugin, options);
             // The demo names Quillo's parameters; another instrument just plays the notes.
             changes = resolveParameters(*plugin, score, /*skipUnknown=*/options.demo);
+            const std::vector<ResolvedChange> automated =
+                resolveAutomation(automation, *plugin, score.tempo, options.sampleRate);
+            changes.insert(changes.end(), automated.begin(), automated.end());
+            std::stable_sort(
+                changes.begin(), changes.end(),
+                [](const ResolvedChange& a, const ResolvedChange& b) { return a.frame < b.frame; });
             plugin->start();
         }
         const RenderResult result = renderScore(*plugin, score, changes, settings, sink, progress);
@@ -180,13 +189,15 @@ void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
     }
     const AudioFormat& format = job.format;
     const Score score = loadScore(job, report);
+    const Automation automation =
+        options.automation.empty() ? Automation{} : readAutomation(options.automation);
     const auto started = Clock::now();
 
     // The render is deterministic: a first pass finds the peak, the second writes.
     float gain = options.gainDb ? static_cast<float>(std::pow(10.0, *options.gainDb / 20)) : 1.0f;
     if (options.normalizeDbfs) {
-        const RenderResult measured =
-            renderPass(library, options, score, [](const float*, const float*, int32_t) {}, {});
+        const RenderResult measured = renderPass(library, options, score, automation,
+                                                 [](const float*, const float*, int32_t) {}, {});
         if (measured.peak > 0.0f) {
             gain = static_cast<float>(std::pow(10.0, *options.normalizeDbfs / 20) / measured.peak);
         }
@@ -199,7 +210,7 @@ void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
     if (!options.quiet && !report.collecting() && isatty(STDERR_FILENO))
         bar.emplace(options.sampleRate);
     const RenderResult result = renderPass(
-        library, options, score,
+        library, options, score, automation,
         [&writer](const float* left, const float* right, int32_t frames) {
             writer.write(left, right, frames);
         },

@@ -121,6 +121,9 @@ Plug-in:
       --save-preset FILE.fxp
                         write the settings as a VST 2 program file named after
                         FILE; without a MIDI file nothing is rendered
+      --automation FILE move parameters during the render, as the points of a
+                        JSON file say: times in seconds, beats or frames, steps
+                        or linear ramps moved every 32 frames
       --tail SECONDS    longest time rendered after the last event, stopping
                         early once the output is silent (default 5)
       --length SECONDS  render exactly this long, whatever the music and tail
@@ -209,6 +212,8 @@ void declareOptions(hosting::CommandLine& line, Options& options) {
     line.option("--param", [&](const std::string& v) {
         options.parameters.push_back(hosting::parseParameter(v));
     });
+    line.option("--automation",
+                [&](const std::string& v) { options.automation = nonEmpty("--automation", v); });
     line.option("--tail", [&](const std::string& v) {
         options.tailSeconds = hosting::numberIn("--tail", v, 0.0, 3600.0, "a number of seconds");
     });

@@ -27,6 +27,7 @@ struct Options {
     std::string preset; // a factory or LV2 preset's name, or a VST 2 program file
     std::vector<hosting::ParameterSetting> parameters;
     std::string savePreset; // a VST 2 program file to write the settings into
+    std::string automation; // a JSON file of parameter changes over time
     double tailSeconds = 5.0;
     std::optional<double> lengthSeconds;
     std::vector<int> channels; // 1 to 16; empty: all

@@ -20,6 +20,14 @@ double TempoMap::beatsAt(double seconds) const {
     return segment.startBeats + (seconds - segment.startSeconds) * segment.beatsPerMinute / 60.0;
 }
 
+double TempoMap::secondsAt(double beats) const {
+    size_t i = 0;
+    while (i + 1 < segments_.size() && segments_[i + 1].startBeats <= beats)
+        ++i;
+    const TempoSegment& segment = segments_[i];
+    return segment.startSeconds + (beats - segment.startBeats) * 60.0 / segment.beatsPerMinute;
+}
+
 int64_t frameAt(double seconds, double sampleRate) {
     return std::llround(seconds * sampleRate);
 }

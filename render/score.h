@@ -37,6 +37,8 @@ class TempoMap {
 
     const TempoSegment& segmentAt(double seconds) const;
     double beatsAt(double seconds) const;
+    // The time a number of quarter notes from the start falls on.
+    double secondsAt(double beats) const;
 
   private:
     std::vector<TempoSegment> segments_;
