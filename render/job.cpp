@@ -8,8 +8,10 @@
 #include "render/output_target.h"
 #include "render/patch.h"
 #include "render/plugin_search.h"
+#include "render/random_patch.h"
 #include "render/renderer.h"
 #include "render/report.h"
+#include "render/sidecar.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,9 +95,24 @@ class Instance {
 };
 
 // One pass through a fresh instance of the instrument.
+// The parameters as they stand, and, for sidecars, which --random-params drew.
+void settle(Instrument& plugin, const Options& options, JobResult& into) {
+    into.parameters.clear();
+    for (int32_t index = 0; index < plugin.numParams(); ++index) {
+        into.parameters.push_back(
+            {index, plugin.paramName(index), plugin.param(index), plugin.paramText(index)});
+    }
+    into.varied.clear();
+    if (options.randomSeed) {
+        for (int32_t index : variedParameters(plugin, options.vary))
+            into.varied.push_back(plugin.paramName(index));
+    }
+}
+
+// One pass; settled, when given, learns the parameters as the render begins.
 RenderResult renderPass(InstrumentLibrary& library, const Options& options, const Score& score,
                         const Automation& automation, const AudioSink& sink,
-                        const ProgressListener& progress) {
+                        const ProgressListener& progress, JobResult* settled = nullptr) {
     return onFreshThread([&] {
         Instance plugin(library, options);
         RenderSettings settings;
@@ -110,6 +127,7 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
         {
             std::lock_guard<std::mutex> setUp(setUpLock);
             applySettings(*plugin, options);
+            if (settled) settle(*plugin, options, *settled);
             // The demo names Quillo's parameters; another instrument just plays the notes.
             changes = resolveParameters(*plugin, score, /*skipUnknown=*/options.demo);
             const std::vector<ResolvedChange> automated =
@@ -176,7 +194,11 @@ InstrumentLibrary& Libraries::get(const Options& options) {
     }
 }
 
-void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
+bool writesSidecar(const Job& job) {
+    return (job.options.sidecar || job.options.randomSeed) && job.output != "-";
+}
+
+JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
     const Options& options = job.options;
     std::error_code sameFileError;
     if (!job.input.empty() && job.input != "-" && job.output != "-" &&
@@ -209,6 +231,7 @@ void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
     std::optional<ProgressBar> bar;
     if (!options.quiet && !report.collecting() && isatty(STDERR_FILENO))
         bar.emplace(options.sampleRate);
+    JobResult outcome;
     const RenderResult result = renderPass(
         library, options, score, automation,
         [&writer](const float* left, const float* right, int32_t frames) {
@@ -216,9 +239,13 @@ void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
         },
         [&bar](int64_t done, int64_t end) {
             if (bar) bar->update(done, end);
-        });
+        },
+        &outcome);
     writer.finish();
     target->commit();
+    outcome.render = result;
+    outcome.peak = writer.peak();
+    if (writesSidecar(job)) writeSidecar(job, library.path(), outcome);
     const double taken = std::chrono::duration<double>(Clock::now() - started).count();
     bar.reset();
 
@@ -254,6 +281,7 @@ void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
             options.fixedBlocks ? "fixed blocks of" : "blocks split at events, up to",
             options.blockSize, taken, speed);
     }
+    return outcome;
 }
 
 } // namespace quillo::render

@@ -5,6 +5,7 @@
 #include "render/audio_file.h"
 #include "render/instrument.h"
 #include "render/options.h"
+#include "render/renderer.h"
 #include "render/report.h"
 
 #include <map>
@@ -23,6 +24,21 @@ struct Job {
     // Where the job was asked for ("jobs.csv:3"), put before its errors; empty for
     // a file named on the command line.
     std::string place;
+};
+
+// A parameter as the render began.
+struct ParameterValue {
+    int32_t index;
+    std::string name;
+    float value;
+    std::string text;
+};
+
+struct JobResult {
+    RenderResult render;
+    float peak = 0.0f; // as written, after the gain
+    std::vector<ParameterValue> parameters;
+    std::vector<std::string> varied; // the names --random-params drew
 };
 
 // The job that renders the input with the options: its output (-o, or named after
@@ -46,7 +62,11 @@ class Libraries {
     std::map<std::string, std::string> failed_;
 };
 
-// Renders the job, its warnings and summary into the report. Throws UserError.
-void renderJob(InstrumentLibrary& library, const Job& job, JobReport& report);
+// Renders the job, its warnings and summary into the report, and its sidecar when
+// it has one. Throws UserError.
+JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report);
+
+// Whether the job writes a sidecar: asked for, or with drawn parameters.
+bool writesSidecar(const Job& job);
 
 } // namespace quillo::render

@@ -22,16 +22,18 @@ struct Key {
 
 // The options a job may have of its own; the rest belong to the whole run.
 constexpr Key kKeys[] = {
-    {"output", Takes::Value},     {"output-dir", Takes::Value},
-    {"format", Takes::Value},     {"mono", Takes::Flag},
-    {"gain", Takes::Value},       {"normalize", Takes::OptionalValue},
-    {"plugin", Takes::Value},     {"rate", Takes::Value},
-    {"block", Takes::Value},      {"fixed-blocks", Takes::Flag},
-    {"bank", Takes::Value},       {"program", Takes::Value},
-    {"preset", Takes::Value},     {"param", Takes::Value},
-    {"tail", Takes::Value},       {"length", Takes::Value},
-    {"channel", Takes::Value},    {"track", Takes::Value},
-    {"automation", Takes::Value}, {"demo", Takes::Flag},
+    {"output", Takes::Value},        {"output-dir", Takes::Value},
+    {"format", Takes::Value},        {"mono", Takes::Flag},
+    {"gain", Takes::Value},          {"normalize", Takes::OptionalValue},
+    {"plugin", Takes::Value},        {"rate", Takes::Value},
+    {"block", Takes::Value},         {"fixed-blocks", Takes::Flag},
+    {"bank", Takes::Value},          {"program", Takes::Value},
+    {"preset", Takes::Value},        {"param", Takes::Value},
+    {"tail", Takes::Value},          {"length", Takes::Value},
+    {"channel", Takes::Value},       {"track", Takes::Value},
+    {"automation", Takes::Value},    {"demo", Takes::Flag},
+    {"random-params", Takes::Value}, {"vary", Takes::Value},
+    {"sidecar", Takes::Flag},
 };
 
 const Key* findKey(const std::string& name) {

@@ -9,6 +9,7 @@
 #include "render/output_target.h"
 #include "render/patch.h"
 #include "render/plugin_report.h"
+#include "render/sidecar.h"
 
 #include <algorithm>
 #include <exception>
@@ -29,6 +30,8 @@ unsigned cores() {
 std::vector<Job> jobsOf(const Options& options) {
     std::vector<Job> jobs;
     if (!options.batch.empty()) jobs = readJobList(options.batch, options);
+    for (const std::string& sidecar : options.fromSidecars)
+        jobs.push_back(jobFromSidecar(sidecar, options));
     if (options.demo) jobs.push_back(planJob(options, "", ""));
     for (const std::string& input : options.midiFiles)
         jobs.push_back(planJob(options, input, ""));

@@ -2,6 +2,7 @@
 
 #include "hosting/command_line.h"
 #include "hosting/user_error.h"
+#include "render/random_patch.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,9 +69,13 @@ std::string nonEmpty(const std::string& option, const std::string& value) {
     return value;
 }
 
-void checkLevels(const Options& options) {
+// What no single option can see wrong.
+void checkTogether(const Options& options) {
     if (options.gainDb && options.normalizeDbfs) {
         throw UsageError("give --gain or --normalize, not both");
+    }
+    if (!options.vary.empty() && !options.randomSeed) {
+        throw UsageError("--vary names what --random-params draws; give a seed");
     }
 }
 
@@ -121,6 +126,12 @@ Plug-in:
       --save-preset FILE.fxp
                         write the settings as a VST 2 program file named after
                         FILE; without a MIDI file nothing is rendered
+      --random-params SEED
+                        draw the parameters --vary names from SEED (a whole
+                        number), the same on every machine; after --preset,
+                        before --param; writes a sidecar
+      --vary NAMES      the parameters drawn, by name or index, separated by
+                        commas (default: all but Volume); repeatable
       --automation FILE move parameters during the render, as the points of a
                         JSON file say: times in seconds, beats or frames, steps
                         or linear ramps moved every 32 frames
@@ -132,6 +143,13 @@ MIDI:
                         repeatable)
       --track LIST      send only these tracks (from 1, as sequencers number
                         them; repeatable)
+Sidecars:
+      --sidecar         write OUTPUT.json beside each output: the plug-in, every
+                        parameter's value and text, the MIDI file and the options
+      --from-sidecar FILE
+                        render again what a sidecar describes, to the output it
+                        names unless -o or --output-dir says otherwise; options
+                        given here change it; repeatable
 Batches:
       --jobs N          render up to N outputs at once, each through its own
                         instance of the plug-in (default: one per core)
@@ -212,6 +230,21 @@ void declareOptions(hosting::CommandLine& line, Options& options) {
     line.option("--param", [&](const std::string& v) {
         options.parameters.push_back(hosting::parseParameter(v));
     });
+    line.option("--random-params", [&](const std::string& v) {
+        options.randomSeed =
+            static_cast<uint64_t>(hosting::wholeNumber("--random-params", v, 0, kMaxSeed));
+    });
+    line.option("--vary", [&](const std::string& v) {
+        for (size_t start = 0; start <= v.size();) {
+            const size_t comma = std::min(v.find(',', start), v.size());
+            options.vary.push_back(nonEmpty("--vary", v.substr(start, comma - start)));
+            start = comma + 1;
+        }
+    });
+    line.flag("--sidecar", options.sidecar);
+    line.option("--from-sidecar", [&](const std::string& v) {
+        options.fromSidecars.push_back(nonEmpty("--from-sidecar", v));
+    });
     line.option("--automation",
                 [&](const std::string& v) { options.automation = nonEmpty("--automation", v); });
     line.option("--tail", [&](const std::string& v) {
@@ -251,6 +284,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     hosting::CommandLine line;
     declareOptions(line, options);
     const std::vector<std::string> files = line.parse(arguments);
+    options.arguments = arguments;
 
     if (options.help || options.version) return options;
     options.midiFiles = files;
@@ -260,7 +294,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (options.demo && !files.empty()) {
         throw UsageError("--demo plays its own phrase; give no MIDI file with it");
     }
-    if (rendering && !options.demo && files.empty() && options.batch.empty()) {
+    const bool sidecars = !options.fromSidecars.empty();
+    if (sidecars && (!files.empty() || options.demo || !options.batch.empty()))
+        throw UsageError("--from-sidecar names the MIDI file; give none, nor --demo or --batch");
+    if (sidecars && options.fromSidecars.size() > 1 && !options.output.empty())
+        throw UsageError("-o names one output; for several sidecars use --output-dir");
+    if (rendering && !options.demo && files.empty() && options.batch.empty() && !sidecars) {
         throw UsageError("no MIDI file given (see --help)");
     }
     if (files.size() > 1 && !options.output.empty()) {
@@ -281,7 +320,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         if (!options.output.empty())
             throw UsageError("--batch names each job's output; give no -o");
     }
-    checkLevels(options);
+    checkTogether(options);
     return options;
 }
 
@@ -293,7 +332,7 @@ Options jobOptions(const Options& base, const std::vector<std::string>& argument
     options.midiFiles = line.parse(arguments);
     // The job's own output wins over the folder for outputs named after their input.
     if (!options.output.empty()) options.outputDirectory.clear();
-    checkLevels(options);
+    checkTogether(options);
     return options;
 }
 

@@ -26,8 +26,13 @@ struct Options {
     std::optional<int32_t> program;
     std::string preset; // a factory or LV2 preset's name, or a VST 2 program file
     std::vector<hosting::ParameterSetting> parameters;
-    std::string savePreset; // a VST 2 program file to write the settings into
-    std::string automation; // a JSON file of parameter changes over time
+    std::string savePreset;             // a VST 2 program file to write the settings into
+    std::string automation;             // a JSON file of parameter changes over time
+    std::optional<uint64_t> randomSeed; // --random-params
+    std::vector<std::string> vary;      // the parameters drawn; empty: all but "Volume"
+    bool sidecar = false;               // a JSON file beside the output: what made it
+    std::vector<std::string> fromSidecars;
+    std::vector<std::string> arguments; // the command line as given
     double tailSeconds = 5.0;
     std::optional<double> lengthSeconds;
     std::vector<int> channels; // 1 to 16; empty: all

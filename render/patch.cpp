@@ -4,6 +4,7 @@
 #include "presets/factory_bank.h"
 #include "presets/preset_loading.h"
 #include "presets/vst2_files.h"
+#include "render/random_patch.h"
 #include "synth/identity.h"
 
 #include <algorithm>
@@ -84,6 +85,9 @@ void applySettings(Instrument& plugin, const Options& options) {
         plugin.setProgram(*options.program);
     }
     if (!options.preset.empty()) applyPreset(plugin, options.preset);
+    if (options.randomSeed) {
+        randomizeParameters(plugin, *options.randomSeed, variedParameters(plugin, options.vary));
+    }
     for (const hosting::ParameterSetting& setting : options.parameters) {
         const auto [index, value] = hosting::resolveParameter(plugin, setting);
         plugin.setParam(index, value);

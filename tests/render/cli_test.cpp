@@ -882,3 +882,52 @@ TEST_F(RenderCli, BatchFilesWithBadLinesAreRefusedNamingTheLine) {
                   "--batch names the MIDI files; give none on the command line");
     expectRefused({"--batch", "none.csv"}, "none.csv: cannot read: No such file or directory");
 }
+
+namespace {
+
+// A parameter's value as a sidecar writes it.
+std::string sidecarValue(const std::string& sidecar, const std::string& name) {
+    const std::string key = "\"name\": \"" + name + "\", \"value\": ";
+    const size_t at = sidecar.find(key);
+    if (at == std::string::npos) return "";
+    const size_t start = at + key.size();
+    return sidecar.substr(start, sidecar.find(',', start) - start);
+}
+
+} // namespace
+
+// Draws that do not change between machines or versions, and sidecars that render the
+// same bytes again.
+TEST_F(RenderCli, RandomPatchesAreReproducibleAndTheirSidecarsRenderThemAgain) {
+    auto render = [&](std::vector<std::string> options, const std::string& name) {
+        options.insert(options.end(), {"--plugin", kQuillo, "--format", "flac", "-o", name});
+        const RunResult result = run(options);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return slurp(path(name));
+    };
+    const std::string drawn = render({"--random-params", "42", song_}, "a.flac");
+    const std::string sidecar = slurp(path("a.flac.json"));
+    EXPECT_EQ(sidecarValue(sidecar, "Wave1"), "0.74156487"); // the generator, pinned
+    EXPECT_NE(sidecar.find("\"text\": \"Sine\""), std::string::npos);
+    EXPECT_EQ(sidecarValue(sidecar, "Volume"), "0.8"); // not drawn by default
+    EXPECT_NE(sidecar.find("\"midi\": \"song.mid\""), std::string::npos) << sidecar;
+    EXPECT_EQ(render({"--random-params", "42", song_}, "b.flac"), drawn);
+    EXPECT_NE(render({"--random-params", "43", song_}, "c.flac"), drawn);
+
+    // A parameter draws the same value whichever others vary.
+    render({"--random-params", "42", "--vary", "Cutoff,reso", song_}, "d.flac");
+    const std::string some = slurp(path("d.flac.json"));
+    EXPECT_EQ(sidecarValue(some, "Cutoff"), sidecarValue(sidecar, "Cutoff"));
+    EXPECT_EQ(sidecarValue(some, "Wave1"), "0");
+
+    EXPECT_EQ(render({"--from-sidecar", path("a.flac.json")}, "again.flac"), drawn);
+    // Moved with its MIDI file, it still renders; options given change it.
+    fs::create_directory(path("moved"));
+    fs::rename(path("a.flac.json"), path("moved/a.flac.json"));
+    fs::copy_file(song_, path("moved/song.mid"));
+    EXPECT_EQ(render({"--from-sidecar", path("moved/a.flac.json")}, "moved.flac"), drawn);
+    EXPECT_NE(render({"--from-sidecar", path("moved/a.flac.json"), "--param", "Cutoff=0.1"},
+                     "changed.flac"),
+              drawn);
+    expectRefused({"--vary", "Cutoff", song_}, "--vary names what --random-params draws");
+}
