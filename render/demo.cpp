@@ -144,4 +144,21 @@ Score demoScore(double sampleRate) {
     return phrase.finish();
 }
 
+Score notesScore(const std::vector<int>& keys, double sampleRate) {
+    Score score;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto key = static_cast<uint8_t>(keys[i]);
+        TimedMidiEvent on{frameAt(2.0 * i, sampleRate), {0x90, key, 100}, 3};
+        TimedMidiEvent off{frameAt(2.0 * i + 1.0, sampleRate), {0x80, key, 0}, 3};
+        score.events.push_back(on);
+        score.events.push_back(off);
+    }
+    score.endFrame = score.fileEndFrame = frameAt(notesSeconds(keys), sampleRate);
+    return score;
+}
+
+double notesSeconds(const std::vector<int>& keys) {
+    return 2.0 * static_cast<double>(keys.size());
+}
+
 } // namespace quillo::render

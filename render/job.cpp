@@ -50,7 +50,10 @@ std::mutex setUpLock;
 
 Score loadScore(const Job& job, JobReport& report) {
     const Options& options = job.options;
-    if (job.input.empty()) return demoScore(options.sampleRate);
+    if (job.input.empty()) {
+        return options.notes.empty() ? demoScore(options.sampleRate)
+                                     : notesScore(options.notes, options.sampleRate);
+    }
     const std::string name = job.input == "-" ? "standard input" : job.input;
     const MidiFile file = readMidiFile(job.input);
     for (const std::string& warning : file.warnings)
@@ -120,9 +123,12 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
         settings.blockSize = options.blockSize;
         settings.blocks = options.fixedBlocks ? BlockMode::FixedGrid : BlockMode::SplitAtEvents;
         settings.tailSeconds = options.tailSeconds;
-        if (options.lengthSeconds) {
-            settings.lengthFrames = frameAt(*options.lengthSeconds, options.sampleRate);
-        }
+        // The built-in notes are as long as their last note's second, tail or not,
+        // so that each file of a dataset lasts the same.
+        const std::optional<double> length = options.lengthSeconds || options.notes.empty()
+                                                 ? options.lengthSeconds
+                                                 : notesSeconds(options.notes);
+        if (length) settings.lengthFrames = frameAt(*length, options.sampleRate);
         std::vector<ResolvedChange> changes;
         {
             std::lock_guard<std::mutex> setUp(setUpLock);

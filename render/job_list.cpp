@@ -98,9 +98,9 @@ class JobLine {
         if (!input_.empty()) arguments.insert(arguments.end(), {"--", input_});
         Options options = jobOptions(commandLine, arguments);
         if (input_ == "-") throw UsageError("a batch reads no MIDI file from standard input");
-        if (options.demo && !input_.empty())
-            throw UsageError("--demo plays its own phrase; give no MIDI file with it");
-        if (!options.demo && input_.empty()) throw UsageError("no MIDI file (the 'midi' column)");
+        const int inputs = !input_.empty() + options.demo + !options.notes.empty();
+        if (inputs > 1) throw UsageError("give one of a MIDI file, demo and notes");
+        if (inputs == 0) throw UsageError("no MIDI file (the 'midi' column)");
         Job job = planJob(options, input_, "");
         job.place = place;
         return job;

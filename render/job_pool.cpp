@@ -23,13 +23,15 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
     const auto started = Clock::now();
     Console console(jobs.size(), settings.bar);
     std::vector<std::string> failures(jobs.size()); // a message for each failed job
+    PoolOutcome outcome;
+    outcome.results.resize(jobs.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
         for (size_t index = next++; index < jobs.size(); index = next++) {
             const Job& job = jobs[index];
             JobReport report(/*collect=*/true);
             try {
-                renderJob(libraries.get(job.options), job, report);
+                outcome.results[index] = renderJob(libraries.get(job.options), job, report);
             } catch (const std::exception& error) {
                 failures[index] = error.what();
                 if (failures[index].empty()) failures[index] = "failed";
@@ -50,7 +52,6 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
     for (std::thread& thread : pool)
         thread.join();
 
-    PoolOutcome outcome;
     for (size_t index = 0; index < jobs.size(); ++index) {
         if (failures[index].empty()) {
             ++outcome.rendered;

@@ -6,6 +6,7 @@
 #include "render/job.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ struct PoolSettings {
 
 struct PoolOutcome {
     size_t rendered = 0;
-    std::vector<std::string> failed; // the failed jobs' places or outputs, in job order
+    std::vector<std::string> failed;               // how the failed jobs are named, in order
+    std::vector<std::optional<JobResult>> results; // by job; empty for a failed one
 };
 
 // Renders every job, however many fail; each failure is printed on stderr as it

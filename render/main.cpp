@@ -1,6 +1,7 @@
 // quillo-render: renders MIDI files, or the built-in demo phrase, through a VST 2
 // instrument into audio files.
 #include "hosting/user_error.h"
+#include "render/dataset.h"
 #include "render/instrument.h"
 #include "render/job.h"
 #include "render/job_list.h"
@@ -28,11 +29,13 @@ unsigned cores() {
 }
 
 std::vector<Job> jobsOf(const Options& options) {
+    if (!options.dataset.empty()) return datasetJobs(options);
     std::vector<Job> jobs;
     if (!options.batch.empty()) jobs = readJobList(options.batch, options);
     for (const std::string& sidecar : options.fromSidecars)
         jobs.push_back(jobFromSidecar(sidecar, options));
-    if (options.demo) jobs.push_back(planJob(options, "", ""));
+    if (options.demo || (!options.notes.empty() && options.midiFiles.empty()))
+        jobs.push_back(planJob(options, "", ""));
     for (const std::string& input : options.midiFiles)
         jobs.push_back(planJob(options, input, ""));
     requireDistinctOutputs(jobs);
@@ -78,7 +81,7 @@ int run(const Options& options) {
         if (listing || jobs.empty()) return 0;
     }
 
-    if (jobs.size() == 1 && options.batch.empty()) {
+    if (jobs.size() == 1 && options.batch.empty() && options.dataset.empty()) {
         JobReport report(/*collect=*/false);
         renderJob(libraries.get(jobs[0].options), jobs[0], report);
         return 0;
@@ -89,7 +92,20 @@ int run(const Options& options) {
     pool.threads = static_cast<size_t>(options.jobs > 0 ? options.jobs : cores());
     pool.quiet = options.quiet;
     pool.bar = !options.quiet && isatty(STDERR_FILENO);
-    return runJobs(jobs, libraries, pool).failed.empty() ? 0 : 1;
+    if (!options.dataset.empty()) {
+        std::error_code made; // if it failed, the first item says why
+        std::filesystem::create_directories(options.dataset, made);
+    }
+    const PoolOutcome outcome = runJobs(jobs, libraries, pool);
+    if (!options.dataset.empty()) {
+        writeManifests(options.dataset, jobs, outcome);
+        if (!options.quiet) {
+            std::cout << (std::filesystem::path(options.dataset) / "manifest.csv").string()
+                      << " and manifest.jsonl: " << outcome.rendered << " of " << jobs.size()
+                      << " patches\n";
+        }
+    }
+    return outcome.failed.empty() ? 0 : 1;
 }
 
 } // namespace

@@ -17,6 +17,7 @@ namespace {
 constexpr int32_t kMaxSampleRate = 1536000;
 constexpr int32_t kMaxBlockSize = 1 << 20;
 constexpr int32_t kMaxJobs = 1024;
+constexpr int64_t kMaxCount = 100000000;
 
 // "1,3,5-8": whole numbers and ranges from lowest to highest.
 std::vector<int> parseNumberList(const std::string& option, const std::string& text, int lowest,
@@ -150,6 +151,15 @@ Sidecars:
                         render again what a sidecar describes, to the output it
                         names unless -o or --output-dir says otherwise; options
                         given here change it; repeatable
+Datasets:
+      --dataset DIR     render --count random patches (see --random-params, seed
+                        0 unless given) into DIR on every core, with a sidecar
+                        each and manifest.csv and manifest.jsonl mapping every
+                        file to its parameters and notes
+      --count K         how many
+      --notes LIST      play these keys (MIDI numbers, such as 48,60,72: each
+                        held a second, then a second for its release) instead of
+                        a MIDI file; a dataset without a MIDI file plays 48,60,72
 Batches:
       --jobs N          render up to N outputs at once, each through its own
                         instance of the plug-in (default: one per core)
@@ -263,6 +273,15 @@ void declareOptions(hosting::CommandLine& line, Options& options) {
             options.tracks.push_back(track);
     });
     line.flag("--demo", options.demo);
+    line.option("--notes", [&](const std::string& v) {
+        for (int key : parseNumberList("--notes", v, 0, 127))
+            options.notes.push_back(key);
+    });
+    line.option("--dataset",
+                [&](const std::string& v) { options.dataset = nonEmpty("--dataset", v); });
+    line.option("--count", [&](const std::string& v) {
+        options.count = hosting::wholeNumber("--count", v, 1, kMaxCount);
+    });
     line.option("--jobs", [&](const std::string& v) {
         options.jobs = hosting::positiveInteger("--jobs", v, kMaxJobs);
     });
@@ -294,12 +313,29 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (options.demo && !files.empty()) {
         throw UsageError("--demo plays its own phrase; give no MIDI file with it");
     }
+    if (!options.notes.empty() && (options.demo || (!files.empty() && options.dataset.empty())))
+        throw UsageError("--notes plays instead of a MIDI file; give no MIDI file nor --demo");
+    if (options.dataset.empty() != (options.count == 0))
+        throw UsageError("--dataset DIR and --count K go together");
+    if (!options.dataset.empty()) {
+        if (files.size() > 1 || (!files.empty() && !options.notes.empty()))
+            throw UsageError("a dataset plays one MIDI file, or --notes");
+        if (options.demo || !options.batch.empty() || !options.fromSidecars.empty() ||
+            !options.output.empty() || !options.outputDirectory.empty())
+            throw UsageError("--dataset names its own outputs and inputs; give no -o, "
+                             "--output-dir, --demo, --batch nor --from-sidecar");
+        if (std::count(files.begin(), files.end(), "-") > 0)
+            throw UsageError("a dataset reads its MIDI file for every patch; give a file");
+        checkTogether(options);
+        return options;
+    }
     const bool sidecars = !options.fromSidecars.empty();
     if (sidecars && (!files.empty() || options.demo || !options.batch.empty()))
         throw UsageError("--from-sidecar names the MIDI file; give none, nor --demo or --batch");
     if (sidecars && options.fromSidecars.size() > 1 && !options.output.empty())
         throw UsageError("-o names one output; for several sidecars use --output-dir");
-    if (rendering && !options.demo && files.empty() && options.batch.empty() && !sidecars) {
+    if (rendering && !options.demo && files.empty() && options.batch.empty() && !sidecars &&
+        options.notes.empty()) {
         throw UsageError("no MIDI file given (see --help)");
     }
     if (files.size() > 1 && !options.output.empty()) {

@@ -39,8 +39,11 @@ struct Options {
     std::vector<int> tracks;   // from 1; empty: all
     std::optional<double> gainDb;
     std::optional<double> normalizeDbfs;
-    int32_t jobs = 0;  // renders at once; 0: one per core
-    std::string batch; // a job list
+    std::vector<int> notes; // the built-in notes, instead of a MIDI file
+    std::string dataset;    // a folder of random patches
+    int64_t count = 0;      // how many
+    int32_t jobs = 0;       // renders at once; 0: one per core
+    std::string batch;      // a job list
     bool demo = false;
     bool listParams = false;
     bool listPrograms = false;

@@ -82,9 +82,13 @@ Console::~Console() {
 
 void Console::jobDone(const JobReport& report) {
     std::lock_guard<std::mutex> lock(mutex_);
-    clearBar();
-    std::cerr << report.collectedMessages() << std::flush;
-    std::cout << report.collectedSummary() << std::flush;
+    const std::string messages = report.collectedMessages();
+    const std::string summary = report.collectedSummary();
+    if (!messages.empty() || !summary.empty()) {
+        clearBar();
+        std::cerr << messages << std::flush;
+        std::cout << summary << std::flush;
+    }
     ++done_;
     drawBar();
 }
@@ -97,6 +101,9 @@ void Console::clearBar() {
 // Time left: the time each job has taken so far, on average, for each job to come.
 void Console::drawBar() {
     if (!bar_) return;
+    const auto now = Clock::now();
+    if (drawn_ && done_ < jobs_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+    lastDraw_ = now;
     constexpr int kWidth = 40;
     const double fraction = jobs_ > 0 ? static_cast<double>(done_) / jobs_ : 1.0;
     const int filled = static_cast<int>(fraction * kWidth);

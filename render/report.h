@@ -88,6 +88,7 @@ class Console {
     bool bar_;
     bool drawn_ = false;
     Clock::time_point started_ = Clock::now();
+    Clock::time_point lastDraw_;
 };
 
 // "-10.1 dBFS", or "-inf dBFS (silent)".

@@ -30,10 +30,10 @@ std::string exact(double value) {
     return text;
 }
 
-std::string numberList(const std::vector<int>& numbers) {
+std::string numberList(const std::vector<int>& numbers, const char* separator = ",") {
     std::string list;
     for (int n : numbers)
-        list += (list.empty() ? "" : ",") + std::to_string(n);
+        list += (list.empty() ? "" : separator) + std::to_string(n);
     return list;
 }
 
@@ -116,7 +116,9 @@ std::string sidecarText(const Job& job, const std::string& pluginPath, const Job
     out << "{\n  \"sidecar\": " << kSidecarVersion << ",\n";
     out << "  \"output\": " << json::quote(fs::path(job.output).filename().string()) << ",\n";
     out << "  \"plugin\": " << json::quote(plugin) << ",\n";
-    if (job.input.empty()) {
+    if (!o.notes.empty()) {
+        out << "  \"notes\": [" << numberList(o.notes, ", ") << "],\n";
+    } else if (job.input.empty()) {
         out << "  \"demo\": true,\n";
     } else {
         out << "  \"midi\": " << json::quote(job.input == "-" ? "-" : seenFrom(folder, job.input))
@@ -198,7 +200,14 @@ Job jobFromSidecar(const std::string& path, const Options& commandLine) {
         arguments.push_back(option.text);
     }
     std::string input;
-    if (const json::Value* demo = root.find("demo"); demo && demo->boolean) {
+    if (const json::Value* notes = sidecar.get("notes", Type::Array, false)) {
+        std::string keys;
+        for (const json::Value& key : notes->items) {
+            if (!key.isNumber()) sidecar.fail(key, "\"notes\": a list of MIDI key numbers");
+            keys += (keys.empty() ? "" : ",") + key.text;
+        }
+        arguments.push_back("--notes=" + keys);
+    } else if (const json::Value* demo = root.find("demo"); demo && demo->boolean) {
         arguments.push_back("--demo");
     } else {
         input = besideIt(sidecar.get("midi", Type::String, true)->text);

@@ -931,3 +931,31 @@ TEST_F(RenderCli, RandomPatchesAreReproducibleAndTheirSidecarsRenderThemAgain) {
               drawn);
     expectRefused({"--vary", "Cutoff", song_}, "--vary names what --random-params draws");
 }
+
+// A dataset: every file as long as its notes, a sidecar each, and manifests whose
+// seeds render each file again alone.
+TEST_F(RenderCli, DatasetsMapEveryFileToTheSeedAndParametersThatRenderIt) {
+    const RunResult result = run({"--plugin", kQuillo, "--dataset", "set", "--count", "3",
+                                  "--random-params", "9", "--notes", "60", "--jobs", "2"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string csv = slurp(path("set/manifest.csv"));
+    EXPECT_EQ(lineCount(csv), 4u) << csv;
+    EXPECT_EQ(csv.rfind("file,seed,notes,peak_dbfs,Wave1,", 0), 0u) << csv;
+    EXPECT_EQ(lineCount(slurp(path("set/manifest.jsonl"))), 3u);
+    std::istringstream rows(csv);
+    std::string row;
+    std::getline(rows, row); // the header
+    for (const char* file : {"0000.wav", "0001.wav", "0002.wav"}) {
+        ASSERT_TRUE(std::getline(rows, row));
+        EXPECT_EQ(row.rfind(std::string(file) + ",", 0), 0u) << row;
+        const std::string seed = row.substr(9, row.find(',', 9) - 9);
+        EXPECT_NE(slurp(path(std::string("set/") + file + ".json")).find("\"seed\": " + seed),
+                  std::string::npos);
+        EXPECT_EQ(readWav(path(std::string("set/") + file)).frames(), 2 * 44100);
+        ASSERT_EQ(
+            run({"--plugin", kQuillo, "--random-params", seed, "--notes", "60", "-o", "alone.wav"})
+                .status,
+            0);
+        EXPECT_EQ(slurp(path(std::string("set/") + file)), slurp(path("alone.wav"))) << file;
+    }
+}
