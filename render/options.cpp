@@ -16,7 +16,7 @@ namespace {
 
 constexpr int32_t kMaxSampleRate = 1536000;
 constexpr int32_t kMaxBlockSize = 1 << 20;
-constexpr int32_t kMaxJobs = 1024;
+constexpr int32_t kMaxJobs = 128; // each writes an output at a time (see output_target.cpp)
 constexpr int64_t kMaxCount = 100000000;
 
 // "1,3,5-8": whole numbers and ranges from lowest to highest.

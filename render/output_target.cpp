@@ -2,6 +2,7 @@
 
 #include "hosting/user_error.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -16,28 +17,57 @@ namespace quillo::render {
 namespace fs = std::filesystem;
 namespace {
 
-// Async-signal-safe copy of the temporary file in progress, and what to say.
-char pendingTemporary[4096];
-char pendingMessage[4200];
-volatile std::sig_atomic_t havePendingTemporary = 0;
+// The temporary files in progress, one slot for each output being written (renders
+// side by side write several at once), kept so that a signal handler can remove
+// them: fixed arrays, and a state read without locks.
+constexpr int kPendingSlots = 256;
+constexpr int kFree = 0, kClaimed = 1, kLive = 2;
+
+struct PendingTemporary {
+    std::atomic<int> state{kFree};
+    char path[4096];
+    char name[4096];
+};
+
+PendingTemporary pendingTemporaries[kPendingSlots];
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+
+void say(const char* text) {
+    [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
+}
 
 extern "C" void removeTemporaryAndExit(int signal) {
-    if (havePendingTemporary) {
-        unlink(pendingTemporary);
-        [[maybe_unused]] ssize_t ignored =
-            ::write(STDERR_FILENO, pendingMessage, std::strlen(pendingMessage));
+    for (PendingTemporary& pending : pendingTemporaries) {
+        if (pending.state.load() != kLive) continue;
+        unlink(pending.path);
+        say("quillo-render: stopped by a signal; ");
+        say(pending.name);
+        say(" was not written\n");
     }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-void announceTemporary(const std::string& temporary, const std::string& name) {
-    havePendingTemporary = 0;
-    if (temporary.size() >= sizeof pendingTemporary) return;
-    std::strcpy(pendingTemporary, temporary.c_str());
-    std::snprintf(pendingMessage, sizeof pendingMessage,
-                  "quillo-render: stopped by a signal; %s was not written\n", name.c_str());
-    havePendingTemporary = 1;
+// The slot the temporary file takes, or -1 when none is free or the names are too
+// long to keep (the file is then not removed on a signal).
+int announceTemporary(const std::string& temporary, const std::string& name) {
+    if (temporary.size() >= sizeof PendingTemporary::path ||
+        name.size() >= sizeof PendingTemporary::name)
+        return -1;
+    for (int slot = 0; slot < kPendingSlots; ++slot) {
+        PendingTemporary& pending = pendingTemporaries[slot];
+        int expected = kFree;
+        if (!pending.state.compare_exchange_strong(expected, kClaimed)) continue;
+        std::strcpy(pending.path, temporary.c_str());
+        std::strcpy(pending.name, name.c_str());
+        pending.state.store(kLive);
+        return slot;
+    }
+    return -1;
+}
+
+void withdrawTemporary(int slot) {
+    if (slot >= 0) pendingTemporaries[slot].state.store(kFree);
 }
 
 // Follows symbolic links to the path they finally name (which need not exist).
@@ -99,7 +129,7 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
                 throw cannotWrite(errno);
             }
             target->fd_ = fd;
-            announceTemporary(target->temporaryPath_, name);
+            target->pendingSlot_ = announceTemporary(target->temporaryPath_, name);
             // mkstemps makes the file private; a replaced file keeps its mode, a new
             // one gets the usual permissions.
             mode_t mode = status.st_mode & 07777;
@@ -135,7 +165,7 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
 
 OutputTarget::~OutputTarget() {
     if (!temporaryPath_.empty()) {
-        havePendingTemporary = 0;
+        withdrawTemporary(pendingSlot_);
         unlink(temporaryPath_.c_str());
     }
     if (fd_ >= 0 && (ownsFd_ || fd_ != STDOUT_FILENO)) ::close(fd_);
@@ -194,7 +224,8 @@ void OutputTarget::commit() {
     if (::close(fd) != 0) fail(std::strerror(errno));
     if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0) fail(std::strerror(errno));
     temporaryPath_.clear();
-    havePendingTemporary = 0;
+    withdrawTemporary(pendingSlot_);
+    pendingSlot_ = -1;
 }
 
 void installOutputSignalHandlers() {

@@ -49,6 +49,7 @@ class OutputTarget {
     std::string name_;
     std::string finalPath_;     // where the temporary file is renamed to
     std::string temporaryPath_; // empty unless replacing a regular file
+    int pendingSlot_ = -1;      // where a signal handler finds it
     int fd_ = -1;               // what is written to: the temporary file, a stream or a spool
     int streamFd_ = -1;         // the stream behind a spool
     bool ownsFd_ = true;        // false for standard output

@@ -433,6 +433,13 @@ TEST_F(RenderCli, APlugInThatCrashesMidwayLeavesNoFile) {
               std::string::npos)
         << result.err;
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
+
+    // Side by side: every file in progress goes.
+    save(path("second.mid"), Bytes(kSecond.begin(), kSecond.end()));
+    const RunResult both = run({"--plugin", std::string(PROBE_DIR) + "/probe_crash.so", "--jobs",
+                                "2", "--output-dir", dir_.string(), song_, path("second.mid")});
+    EXPECT_NE(both.status, 0);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{}) << both.err;
 }
 
 TEST_F(RenderCli, RefusesBadSettings) {
