@@ -61,6 +61,7 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
                : events.size();
 
     RenderResult result;
+    std::chrono::steady_clock::duration processTime{};
     int64_t frame = 0;
     int64_t lastAudible = -1; // last frame above the silence level
     int64_t lastEventFrame = -1;
@@ -106,8 +107,10 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
         const Transport transport{static_cast<double>(frame), score.tempo.beatsAt(seconds),
                                   tempo.beatsPerMinute,       tempo.timeSigNumerator,
                                   tempo.timeSigDenominator,   true};
+        const auto processStart = std::chrono::steady_clock::now();
         instrument.process(events.data() + nextEvent, blockEvents, frame, transport, buffers.data(),
                            frames);
+        processTime += std::chrono::steady_clock::now() - processStart;
         nextEvent += blockEvents;
 
         const float* left = buffers[0];
@@ -127,6 +130,7 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
     }
     result.frames = frame;
     result.eventsSent = nextEvent;
+    result.processSeconds = std::chrono::duration<double>(processTime).count();
     if (length) {
         result.end = RenderEnd::Length;
     } else if (lastAudible + 1 + silenceNeeded > tailLimit && lastAudible >= end) {

@@ -6,6 +6,7 @@
 #include "render/instrument.h"
 #include "render/score.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -52,6 +53,9 @@ struct RenderResult {
     float peak = 0.0f; // largest absolute sample, both channels
     RenderEnd end = RenderEnd::Silence;
     size_t eventsSent = 0;
+    // Time spent inside the instrument's process calls: what the render costs apart
+    // from the renderer.
+    double processSeconds = 0.0;
 };
 
 // Receives each block of stereo output as it is rendered.

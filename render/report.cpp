@@ -188,6 +188,7 @@ void describeEnd(std::ostream& out, const RenderResult& result, const Options& o
     out << textf("  %zu events sent; the render ended at %s: %s\n", result.eventsSent,
                  formatDuration(static_cast<double>(result.frames) / options.sampleRate).c_str(),
                  why);
+    out << textf("  the plug-in's processing took %.3f s\n", result.processSeconds);
 }
 
 } // namespace quillo::render
