@@ -2,6 +2,7 @@
 
 #include "hosting/user_error.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -25,8 +26,8 @@ constexpr int kFree = 0, kClaimed = 1, kLive = 2;
 
 struct PendingTemporary {
     std::atomic<int> state{kFree};
-    char path[4096];
-    char name[4096];
+    char path[4096] = {};
+    char name[4096] = {};
 };
 
 PendingTemporary pendingTemporaries[kPendingSlots];
@@ -178,6 +179,22 @@ void OutputTarget::fail(const std::string& reason) const {
 
 void OutputTarget::write(const void* bytes, size_t size) {
     const auto* data = static_cast<const uint8_t*>(bytes);
+    position_ += static_cast<int64_t>(size);
+    length_ = std::max(length_, position_);
+    if (pending_.size() + size > kWriteSize) flush();
+    if (size >= kWriteSize) {
+        writeAll(data, size);
+    } else {
+        pending_.insert(pending_.end(), data, data + size);
+    }
+}
+
+void OutputTarget::flush() {
+    writeAll(pending_.data(), pending_.size());
+    pending_.clear();
+}
+
+void OutputTarget::writeAll(const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd_, data, size);
         if (written < 0 && errno == EINTR) continue;
@@ -185,13 +202,12 @@ void OutputTarget::write(const void* bytes, size_t size) {
         if (written == 0) fail(std::strerror(EIO));
         data += written;
         size -= static_cast<size_t>(written);
-        position_ += written;
-        length_ = std::max(length_, position_);
     }
 }
 
 bool OutputTarget::seek(int64_t offset) {
     if (!seekable_) return false;
+    flush();
     if (lseek(fd_, base_ + offset, SEEK_SET) < 0) fail(std::strerror(errno));
     position_ = offset;
     return true;
@@ -216,6 +232,7 @@ void OutputTarget::copySpoolToStream() {
 }
 
 void OutputTarget::commit() {
+    flush();
     if (streamFd_ >= 0) copySpoolToStream();
     if (!replacing_) return;
     // Errors of delayed writes show at close; only a complete file is renamed.

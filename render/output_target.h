@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quillo::render {
 
@@ -26,7 +27,8 @@ class OutputTarget {
     OutputTarget(const OutputTarget&) = delete;
     OutputTarget& operator=(const OutputTarget&) = delete;
 
-    // Each throws UserError "PATH: cannot write: reason".
+    // Each throws UserError "PATH: cannot write: reason", write() perhaps for
+    // bytes written before (the bytes wait in a buffer until a megabyte is full).
     void write(const void* bytes, size_t size);
     // Offsets count from where this file starts. Returns false on a stream.
     bool seek(int64_t offset);
@@ -44,7 +46,14 @@ class OutputTarget {
   private:
     OutputTarget() = default;
     [[noreturn]] void fail(const std::string& reason) const;
+    void flush();
+    void writeAll(const uint8_t* data, size_t size);
     void copySpoolToStream();
+
+    // Writes reach the file a megabyte at a time: file systems take big writes for a
+    // fraction of the cost of libsndfile's pieces of a few kilobytes.
+    static constexpr size_t kWriteSize = 1 << 20;
+    std::vector<uint8_t> pending_;
 
     std::string name_;
     std::string finalPath_;     // where the temporary file is renamed to
