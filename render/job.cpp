@@ -12,6 +12,7 @@
 #include "render/renderer.h"
 #include "render/report.h"
 #include "render/sidecar.h"
+#include "render/writer_thread.h"
 
 #include <algorithm>
 #include <cmath>
@@ -216,10 +217,10 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
         std::filesystem::create_directories(options.outputDirectory, madeDirectory);
     }
     const AudioFormat& format = job.format;
+    const auto started = Clock::now();
     const Score score = loadScore(job, report);
     const Automation automation =
         options.automation.empty() ? Automation{} : readAutomation(options.automation);
-    const auto started = Clock::now();
 
     // The render is deterministic: a first pass finds the peak, the second writes.
     float gain = options.gainDb ? static_cast<float>(std::pow(10.0, *options.gainDb / 20)) : 1.0f;
@@ -238,15 +239,17 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
     if (!options.quiet && !report.collecting() && isatty(STDERR_FILENO))
         bar.emplace(options.sampleRate);
     JobResult outcome;
+    WriterThread writing(writer);
     const RenderResult result = renderPass(
         library, options, score, automation,
-        [&writer](const float* left, const float* right, int32_t frames) {
-            writer.write(left, right, frames);
+        [&writing](const float* left, const float* right, int32_t frames) {
+            writing.write(left, right, frames);
         },
         [&bar](int64_t done, int64_t end) {
             if (bar) bar->update(done, end);
         },
         &outcome);
+    writing.finish();
     writer.finish();
     target->commit();
     outcome.render = result;
@@ -256,7 +259,7 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
     bar.reset();
 
     const std::string& name = target->name();
-    if (options.verbose) describeEnd(report.messages(), result, options);
+    if (options.verbose) describeEnd(report.messages(), result, options, taken);
     if (result.end == RenderEnd::TailLimit) {
         char text[160];
         std::snprintf(text, sizeof text,

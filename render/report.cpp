@@ -181,14 +181,16 @@ void describeFile(std::ostream& out, const std::string& name, const MidiFile& fi
                  formatDuration(static_cast<double>(score.fileEndFrame) / rate).c_str());
 }
 
-void describeEnd(std::ostream& out, const RenderResult& result, const Options& options) {
+void describeEnd(std::ostream& out, const RenderResult& result, const Options& options,
+                 double seconds) {
     const char* why = "the tail fell silent for a quarter of a second";
     if (result.end == RenderEnd::Length) why = "it reached --length";
     if (result.end == RenderEnd::TailLimit) why = "the tail reached --tail";
     out << textf("  %zu events sent; the render ended at %s: %s\n", result.eventsSent,
                  formatDuration(static_cast<double>(result.frames) / options.sampleRate).c_str(),
                  why);
-    out << textf("  the plug-in's processing took %.3f s\n", result.processSeconds);
+    out << textf("  the plug-in's processing took %.4f s of the render's %.4f s\n",
+                 result.processSeconds, seconds);
 }
 
 } // namespace quillo::render

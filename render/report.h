@@ -98,7 +98,9 @@ std::string decibels(float level);
 void describeFile(std::ostream& out, const std::string& name, const MidiFile& file,
                   const Score& score, int32_t rate);
 
-// -v: why the render ended.
-void describeEnd(std::ostream& out, const RenderResult& result, const Options& options);
+// -v: why the render ended, and how long the plug-in's processing took of the
+// render's seconds, from reading the MIDI file to the finished output.
+void describeEnd(std::ostream& out, const RenderResult& result, const Options& options,
+                 double seconds);
 
 } // namespace quillo::render
