@@ -205,7 +205,8 @@ bool writesSidecar(const Job& job) {
     return (job.options.sidecar || job.options.randomSeed) && job.output != "-";
 }
 
-JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report) {
+JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report,
+                    bool writeAside) {
     const Options& options = job.options;
     std::error_code sameFileError;
     if (!job.input.empty() && job.input != "-" && job.output != "-" &&
@@ -239,17 +240,22 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
     if (!options.quiet && !report.collecting() && isatty(STDERR_FILENO))
         bar.emplace(options.sampleRate);
     JobResult outcome;
-    WriterThread writing(writer);
+    std::optional<WriterThread> aside;
+    if (writeAside) aside.emplace(writer);
     const RenderResult result = renderPass(
         library, options, score, automation,
-        [&writing](const float* left, const float* right, int32_t frames) {
-            writing.write(left, right, frames);
+        [&](const float* left, const float* right, int32_t frames) {
+            if (aside) {
+                aside->write(left, right, frames);
+            } else {
+                writer.write(left, right, frames);
+            }
         },
         [&bar](int64_t done, int64_t end) {
             if (bar) bar->update(done, end);
         },
         &outcome);
-    writing.finish();
+    if (aside) aside->finish();
     writer.finish();
     target->commit();
     outcome.render = result;

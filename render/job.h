@@ -63,8 +63,9 @@ class Libraries {
 };
 
 // Renders the job, its warnings and summary into the report, and its sidecar when
-// it has one. Throws UserError.
-JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report);
+// it has one; writeAside: on a thread of its own (see writer_thread.h), when a core
+// is free for it. Throws UserError.
+JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& report, bool writeAside);
 
 // Whether the job writes a sidecar: asked for, or with drawn parameters.
 bool writesSidecar(const Job& job);

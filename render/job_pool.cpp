@@ -26,12 +26,17 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
     PoolOutcome outcome;
     outcome.results.resize(jobs.size());
     std::atomic<size_t> next{0};
+    const size_t threads = std::max<size_t>(1, std::min(settings.threads, jobs.size()));
+    // --jobs is how many cores the run may keep busy: the writing of each job goes on
+    // a thread of its own only when there is a core for each.
+    const bool writeAside = 2 * threads <= settings.threads;
     auto work = [&] {
         for (size_t index = next++; index < jobs.size(); index = next++) {
             const Job& job = jobs[index];
             JobReport report(/*collect=*/true);
             try {
-                outcome.results[index] = renderJob(libraries.get(job.options), job, report);
+                outcome.results[index] =
+                    renderJob(libraries.get(job.options), job, report, writeAside);
             } catch (const std::exception& error) {
                 failures[index] = error.what();
                 if (failures[index].empty()) failures[index] = "failed";
@@ -44,7 +49,6 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
             console.jobDone(report);
         }
     };
-    const size_t threads = std::max<size_t>(1, std::min(settings.threads, jobs.size()));
     std::vector<std::thread> pool;
     for (size_t t = 1; t < threads; ++t)
         pool.emplace_back(work);

@@ -81,15 +81,16 @@ int run(const Options& options) {
         if (listing || jobs.empty()) return 0;
     }
 
+    const unsigned threads = options.jobs > 0 ? static_cast<unsigned>(options.jobs) : cores();
     if (jobs.size() == 1 && options.batch.empty() && options.dataset.empty()) {
         JobReport report(/*collect=*/false);
-        renderJob(libraries.get(jobs[0].options), jobs[0], report);
+        renderJob(libraries.get(jobs[0].options), jobs[0], report, /*writeAside=*/threads >= 2);
         return 0;
     }
     // Side by side, each job on its own: one that fails is reported, the others
     // still render.
     PoolSettings pool;
-    pool.threads = static_cast<size_t>(options.jobs > 0 ? options.jobs : cores());
+    pool.threads = threads;
     pool.quiet = options.quiet;
     pool.bar = !options.quiet && isatty(STDERR_FILENO);
     if (!options.dataset.empty()) {
