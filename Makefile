@@ -61,7 +61,7 @@ install:
 bench:
 	@$(call deps,build bench peers)
 	@$(call configure,-DQUILLO_BENCH=ON)
-	@$(call compile,quillo quillo_lv2 quillo-bench-host quillo-unit-bench)
+	@$(call compile,quillo quillo_lv2 quillo-bench-host quillo-unit-bench quillo-render)
 	@scripts/bench.sh $(BUILD)
 
 # docs/sounds: every factory preset's audition phrase as a spectrogram, its

@@ -7,7 +7,7 @@
 #   scripts/bench.sh [BUILD-DIR]      (make bench runs it on the build directory)
 #
 # ROUNDS (default 5) sets the rounds of the comparison; UNITS=0 skips the unit
-# benchmarks.
+# benchmarks, PLUGINS=0 the comparison of whole plug-ins.
 set -euo pipefail
 
 build="${1:-build}"
@@ -84,5 +84,72 @@ else
     echo "bench: $amsynth not installed (amsynth); no amsynth comparison" >&2
 fi
 
-echo "== Whole plug-ins: processing time per rendered sample, 44100 Hz, blocks of 512"
-"$host" "$phrase" --rounds "${ROUNDS:-5}" --rate 44100 --block 512 "${cases[@]}" "${ratios[@]}"
+if [ "${PLUGINS:-1}" != 0 ]; then
+    echo "== Whole plug-ins: processing time per rendered sample, 44100 Hz, blocks of 512"
+    "$host" "$phrase" --rounds "${ROUNDS:-5}" --rate 44100 --block 512 "${cases[@]}" "${ratios[@]}"
+fi
+
+# quillo-render: a batch of 16 renders of the phrase (each with its own cutoff) at 1, 2
+# and every core at once, and the wall time of one render beside the plug-in's processing
+# time within it. The outputs go to a temporary folder, removed between rounds.
+render="$build/quillo-render"
+if [ ! -x "$render" ]; then
+    echo "bench: $render was not built; skipping quillo-render" >&2
+    exit 0
+fi
+echo
+echo "== quillo-render: 16 renders of the phrase as one batch, WAV f32 (best of ${ROUNDS:-5})"
+work="$(mktemp -d)"
+trap 'rm -rf "$work" "${log:-}"' EXIT
+{
+    echo "midi,output,param:Cutoff"
+    for i in $(seq 0 15); do echo "$phrase,$work/out/$i.wav,0.$((40 + i * 3))"; done
+} >"$work/jobs.csv"
+# Times from bash's own clock: no process started to read one.
+cores=$(nproc)
+counts=(1 2)
+[ "$cores" -gt 2 ] && counts+=("$cores")
+declare -A best
+for round in $(seq "${ROUNDS:-5}"); do
+    for n in "${counts[@]}"; do
+        rm -rf "$work/out"
+        mkdir "$work/out"
+        start=$EPOCHREALTIME
+        "$render" -q --plugin "$plugin" --jobs "$n" --batch "$work/jobs.csv"
+        end=$EPOCHREALTIME
+        taken=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+        if [ -z "${best[$n]:-}" ] || awk -v t="$taken" -v b="${best[$n]}" 'BEGIN { exit !(t < b) }'; then
+            best[$n]=$taken
+        fi
+    done
+done
+for n in "${counts[@]}"; do
+    label="--jobs $n"
+    [ "$n" = "$cores" ] && label="$label (every core)"
+    awk -v l="$label" -v t="${best[$n]}" -v one="${best[1]}" \
+        'BEGIN { printf "%-22s %7.3f s  %5.2fx as fast as --jobs 1\n", l, t, one / t }'
+done
+
+echo
+echo "== quillo-render: one render of the phrase, WAV f32 (best of ${ROUNDS:-5})"
+wall=""
+inside=""
+processing=""
+for round in $(seq "${ROUNDS:-5}"); do
+    rm -f "$work/one.wav"
+    start=$EPOCHREALTIME
+    "$render" -v --plugin "$plugin" -o "$work/one.wav" "$phrase" >/dev/null 2>"$work/report"
+    end=$EPOCHREALTIME
+    taken=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+    read -r p r < <(sed -nE "s/.*processing took ([0-9.]+) s of the render's ([0-9.]+) s/\1 \2/p" "$work/report")
+    if [ -z "$wall" ] || awk -v t="$taken" -v b="$wall" 'BEGIN { exit !(t < b) }'; then wall=$taken; fi
+    if [ -z "$inside" ] || awk -v t="$r" -v b="$inside" 'BEGIN { exit !(t < b) }'; then inside=$r; fi
+    if [ -z "$processing" ] || awk -v t="$p" -v b="$processing" 'BEGIN { exit !(t < b) }'; then
+        processing=$p
+    fi
+done
+awk -v w="$wall" -v i="$inside" -v p="$processing" 'BEGIN {
+    printf "plug-in processing     %7.4f s\n", p
+    printf "render, in the program %7.4f s  %5.2fx the processing (reading the MIDI file to the finished file)\n", i, i / p
+    printf "render, whole command  %7.4f s  %5.2fx the processing (with the start of the program)\n", w, w / p
+}'
