@@ -213,9 +213,10 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
         std::filesystem::equivalent(job.output, job.input, sameFileError)) {
         throw UserError(job.output + ": the output would overwrite the MIDI file");
     }
-    if (!options.outputDirectory.empty()) {
+    if (!options.outputDirectory.empty() && job.output != "-") {
         std::error_code madeDirectory; // if it failed, opening the output says why
-        std::filesystem::create_directories(options.outputDirectory, madeDirectory);
+        std::filesystem::create_directories(std::filesystem::path(job.output).parent_path(),
+                                            madeDirectory);
     }
     const AudioFormat& format = job.format;
     const auto started = Clock::now();

@@ -84,19 +84,23 @@ void checkTogether(const Options& options) {
 
 std::string usage() {
     return R"(Usage: quillo-render [options] MIDI-FILE...
-       quillo-render --demo [options]
+       quillo-render --demo | --notes LIST [options]
+       quillo-render --batch FILE [options]
+       quillo-render --dataset DIR --count K [options] [MIDI-FILE]
+       quillo-render --from-sidecar FILE [options]
        quillo-render --info | --list-params | --list-programs | --list-presets
                      [options]
        quillo-render --save-preset FILE.fxp [options]
 
 Renders Standard MIDI Files through a VST 2 instrument into audio files, one
-output for each MIDI file. - reads a MIDI file from standard input.
+output for each MIDI file, several at once. - reads a MIDI file from standard
+input.
 
 Output:
   -o, --output FILE     file to write (default: the MIDI file's name with the
                         format's extension); - for standard output
       --output-dir DIR  write the outputs into DIR (made if missing), named after
-                        the MIDI files
+                        the MIDI files, or as the jobs of a batch name them
       --format FORMAT   wav, flac, ogg (Vorbis), aiff or raw, and the samples:
                         f32, s16 or s24 (such as flac or wav,s16; default: from
                         the output's extension, else wav; f32 for wav and raw,
@@ -156,10 +160,7 @@ Datasets:
                         0 unless given) into DIR on every core, with a sidecar
                         each and manifest.csv and manifest.jsonl mapping every
                         file to its parameters and notes
-      --count K         how many
-      --notes LIST      play these keys (MIDI numbers, such as 48,60,72: each
-                        held a second, then a second for its release) instead of
-                        a MIDI file; a dataset without a MIDI file plays 48,60,72
+      --count K         how many; without a MIDI file each plays --notes 48,60,72
 Batches:
       --jobs N          render up to N outputs at once, each through its own
                         instance of the plug-in (default: one per core)
@@ -168,6 +169,9 @@ Batches:
                         output and any option of the render
 Other modes:
       --demo            render a built-in phrase instead of a MIDI file
+      --notes LIST      play these keys (MIDI numbers, such as 48,60,72: each
+                        held a second, then a second for its release) instead of
+                        a MIDI file
       --info            print the plug-in's identity, capabilities and parameters
       --list-params     print every parameter's index, name, value and text
       --list-programs   print every program's number and name
@@ -179,7 +183,8 @@ Other modes:
       --version         print the version
 
 Exit status: 0 when everything was rendered, 1 when a render failed (a MIDI
-file, the plug-in or an output), 2 when the command line is wrong.
+file, the plug-in or an output; the other jobs still render), 2 when the command
+line or a job list is wrong.
 )";
 }
 
@@ -366,8 +371,11 @@ Options jobOptions(const Options& base, const std::vector<std::string>& argument
     hosting::CommandLine line;
     declareOptions(line, options);
     options.midiFiles = line.parse(arguments);
-    // The job's own output wins over the folder for outputs named after their input.
-    if (!options.output.empty()) options.outputDirectory.clear();
+    // A job's own output goes into the folder unless it names its place whole.
+    if (!options.output.empty() && !options.outputDirectory.empty() && options.output != "-" &&
+        std::filesystem::path(options.output).is_relative()) {
+        options.output = (std::filesystem::path(options.outputDirectory) / options.output).string();
+    }
     checkTogether(options);
     return options;
 }
