@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every command the README's quillo-render section shows, as printed, from a
-# copy of the repository root, and compares what each prints with what the README
+# Runs every command the README's quillo-render and "Batches and datasets" sections
+# show, as printed, from a copy of the repository root, and compares what each prints with what the README
 # shows after it (all but the timings). A shown line starting "quillo-render: "
 # means the command must fail.
 #
@@ -25,6 +25,7 @@ cp -r "$root/render/examples" "$sandbox/render/"
 normalize() {
     sed -E -e 's/rendered in [0-9.]+ s, [0-9.]+x real time/rendered in (time)/' \
         -e "s/processing took [0-9.]+ s of the render's [0-9.]+ s/processing took (time)/" \
+        -e 's/ jobs in [0-9.]+ s, [0-9]+ at a time:/ jobs in (time):/' \
         -e 's#^(Plug-in +)/[^ ]+#\1(path)#'
 }
 
@@ -64,7 +65,7 @@ flush() {
 }
 while IFS= read -r line; do
     if [[ $line == "## "* ]]; then
-        [ "$line" = "## quillo-render" ] && in_section=1 || in_section=0
+        case $line in "## quillo-render" | "## Batches and datasets") in_section=1 ;; *) in_section=0 ;; esac
         continue
     fi
     [ $in_section = 1 ] || continue
