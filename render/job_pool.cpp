@@ -68,16 +68,16 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
         // With an output on standard output, the summary goes to stderr.
         const bool toStdout = std::none_of(jobs.begin(), jobs.end(),
                                            [](const Job& job) { return job.output == "-"; });
-        (toStdout ? std::cout : std::cerr)
-            << textf("%zu jobs in %.2f s, %zu at a time: %zu rendered, %zu failed\n", jobs.size(),
-                     taken, threads, outcome.rendered, outcome.failed.size());
+        (toStdout ? std::cout : std::cerr) << textf(
+            "%zu job%s in %.2f s, %zu at a time: %zu rendered, %zu failed\n", jobs.size(),
+            jobs.size() == 1 ? "" : "s", taken, threads, outcome.rendered, outcome.failed.size());
     }
     if (!outcome.failed.empty()) {
         std::string which;
         for (const std::string& place : outcome.failed)
             which += (which.empty() ? "" : ", ") + place;
         std::cerr << "quillo-render: " << outcome.failed.size() << " of " << jobs.size()
-                  << " jobs failed: " << which << "\n";
+                  << (jobs.size() == 1 ? " job" : " jobs") << " failed: " << which << "\n";
     }
     return outcome;
 }

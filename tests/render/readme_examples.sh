@@ -25,7 +25,7 @@ cp -r "$root/render/examples" "$sandbox/render/"
 normalize() {
     sed -E -e 's/rendered in [0-9.]+ s, [0-9.]+x real time/rendered in (time)/' \
         -e "s/processing took [0-9.]+ s of the render's [0-9.]+ s/processing took (time)/" \
-        -e 's/ jobs in [0-9.]+ s, [0-9]+ at a time:/ jobs in (time):/' \
+        -e 's/ (jobs?) in [0-9.]+ s, [0-9]+ at a time:/ \1 in (time):/' \
         -e 's#^(Plug-in +)/[^ ]+#\1(path)#'
 }
 
