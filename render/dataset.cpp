@@ -1,9 +1,10 @@
 #include "render/dataset.h"
 
+#include "hosting/user_error.h"
 #include "render/json.h"
-#include "render/output_target.h"
 #include "render/random_patch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <sstream>
@@ -30,7 +31,7 @@ std::string notesOf(const Job& job) {
     return keys;
 }
 
-// Tenths of a dB, or null for silence.
+// Tenths of a dB; empty for silence.
 std::string peakText(float peak) {
     if (!(peak > 0.0f)) return "";
     char text[32];
@@ -38,75 +39,89 @@ std::string peakText(float peak) {
     return text;
 }
 
-void writeFile(const std::string& path, const std::string& text) {
-    auto target = OutputTarget::open(path, false);
-    target->write(text.data(), text.size());
-    target->commit();
+void put(OutputTarget& target, const std::string& text) {
+    target.write(text.data(), text.size());
 }
 
 } // namespace
 
 const std::vector<int> kDatasetNotes = {48, 60, 72};
 
-std::vector<Job> datasetJobs(const Options& options) {
-    Options item = options;
-    item.dataset.clear();
-    item.count = 0;
-    item.quiet = true; // the bar and the last line say enough
-    if (options.midiFiles.empty() && options.notes.empty()) item.notes = kDatasetNotes;
-    const std::string input = options.midiFiles.empty() ? "" : options.midiFiles[0];
-    const uint64_t seed = options.randomSeed.value_or(0);
-    const int width = std::max<int>(4, static_cast<int>(std::to_string(options.count - 1).size()));
-    const char* extension = extensionOf(options.fileType.value_or(FileType::Wav));
-    std::vector<Job> jobs;
-    jobs.reserve(static_cast<size_t>(options.count));
-    for (int64_t i = 0; i < options.count; ++i) {
-        item.randomSeed = itemSeed(seed, static_cast<uint64_t>(i));
-        std::string number = std::to_string(i);
-        number.insert(0, static_cast<size_t>(std::max<int>(0, width - int(number.size()))), '0');
-        item.output = (fs::path(options.dataset) / (number + extension)).string();
-        jobs.push_back(planJob(item, input, item.output));
-    }
-    return jobs;
+Dataset::Dataset(const Options& options)
+    : item_(options), folder_(options.dataset),
+      input_(options.midiFiles.empty() ? "" : options.midiFiles[0]),
+      seed_(options.randomSeed.value_or(0)), count_(static_cast<size_t>(options.count)),
+      digits_(std::max<int>(4, static_cast<int>(std::to_string(options.count - 1).size()))),
+      extension_(extensionOf(options.fileType.value_or(FileType::Wav))) {
+    item_.dataset.clear();
+    item_.count = 0;
+    item_.quiet = true; // the bar and the last line say enough
+    item_.arguments.clear();
+    if (input_.empty() && item_.notes.empty()) item_.notes = kDatasetNotes;
 }
 
-void writeManifests(const std::string& folder, const std::vector<Job>& jobs,
-                    const PoolOutcome& outcome) {
-    std::ostringstream csv, lines;
-    bool header = false;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (!outcome.results[i]) continue;
-        const Job& job = jobs[i];
-        const JobResult& result = *outcome.results[i];
+Job Dataset::item(size_t index) const {
+    Options options = item_;
+    options.randomSeed = itemSeed(seed_, index);
+    std::string number = std::to_string(index);
+    number.insert(0, static_cast<size_t>(std::max<int>(0, digits_ - int(number.size()))), '0');
+    options.output = (fs::path(folder_) / (number + extension_)).string();
+    return planJob(options, input_, options.output);
+}
+
+Manifests::Manifests(const std::string& folder)
+    : csv_(OutputTarget::open((fs::path(folder) / "manifest.csv").string(), false)),
+      json_(OutputTarget::open((fs::path(folder) / "manifest.jsonl").string(), false)) {}
+
+void Manifests::add(size_t index, const Job& job, const JobResult* result) {
+    Lines lines;
+    if (result) {
         const std::string file = fs::path(job.output).filename().string();
-        if (!header) {
-            csv << "file,seed,notes,peak_dbfs";
-            for (const ParameterValue& p : result.parameters)
-                csv << "," << cell(p.name);
-            csv << "\n";
-            header = true;
-        }
         const std::string notes = notesOf(job);
-        const std::string peak = peakText(result.peak);
-        csv << cell(file) << "," << *job.options.randomSeed << "," << cell(notes) << "," << peak;
-        for (const ParameterValue& p : result.parameters)
+        const std::string peak = peakText(result->peak);
+        const uint64_t seed = job.options.randomSeed.value_or(0);
+        if (header_.empty()) {
+            header_ = "file,seed,notes,peak_dbfs";
+            for (const ParameterValue& p : result->parameters)
+                header_ += "," + cell(p.name);
+            header_ += "\n";
+        }
+        std::ostringstream csv, json;
+        csv << cell(file) << "," << seed << "," << cell(notes) << "," << peak;
+        for (const ParameterValue& p : result->parameters)
             csv << "," << json::number(p.value);
         csv << "\n";
-
-        lines << "{\"file\": " << json::quote(file) << ", \"seed\": " << *job.options.randomSeed
-              << ", \"notes\": " << json::quote(notes)
-              << ", \"peak_dbfs\": " << (peak.empty() ? "null" : peak) << ", \"parameters\": {";
-        for (size_t p = 0; p < result.parameters.size(); ++p)
-            lines << (p ? ", " : "") << json::quote(result.parameters[p].name) << ": "
-                  << json::number(result.parameters[p].value);
-        lines << "}, \"texts\": {";
-        for (size_t p = 0; p < result.parameters.size(); ++p)
-            lines << (p ? ", " : "") << json::quote(result.parameters[p].name) << ": "
-                  << json::quote(result.parameters[p].text);
-        lines << "}}\n";
+        json << "{\"file\": " << json::quote(file) << ", \"seed\": " << seed
+             << ", \"notes\": " << json::quote(notes)
+             << ", \"peak_dbfs\": " << (peak.empty() ? "null" : peak) << ", \"parameters\": {";
+        for (size_t p = 0; p < result->parameters.size(); ++p)
+            json << (p ? ", " : "") << json::quote(result->parameters[p].name) << ": "
+                 << json::number(result->parameters[p].value);
+        json << "}, \"texts\": {";
+        for (size_t p = 0; p < result->parameters.size(); ++p)
+            json << (p ? ", " : "") << json::quote(result->parameters[p].name) << ": "
+                 << json::quote(result->parameters[p].text);
+        json << "}}\n";
+        lines.emplace(csv.str(), json.str());
     }
-    writeFile((fs::path(folder) / "manifest.csv").string(), csv.str());
-    writeFile((fs::path(folder) / "manifest.jsonl").string(), lines.str());
+    waiting_.emplace(index, std::move(lines));
+    for (auto first = waiting_.begin(); first != waiting_.end() && first->first == next_;
+         first = waiting_.erase(first), ++next_) {
+        if (!first->second || !error_.empty()) continue;
+        try {
+            if (csv_->length() == 0) put(*csv_, header_);
+            put(*csv_, first->second->first);
+            put(*json_, first->second->second);
+        } catch (const UserError& error) {
+            error_ = error.what(); // the renders go on; finish() tells
+        }
+    }
+}
+
+void Manifests::finish() {
+    if (!error_.empty()) throw UserError(error_);
+    csv_->commit();
+    json_->commit();
 }
 
 } // namespace quillo::render

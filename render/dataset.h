@@ -12,10 +12,14 @@
 #pragma once
 
 #include "render/job.h"
-#include "render/job_pool.h"
 #include "render/options.h"
+#include "render/output_target.h"
 
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillo::render {
@@ -23,11 +27,40 @@ namespace quillo::render {
 // The notes a dataset plays when given no MIDI file.
 extern const std::vector<int> kDatasetNotes;
 
-std::vector<Job> datasetJobs(const Options& options);
+// The items, each made when it is wanted: a dataset of millions never holds them all.
+class Dataset {
+  public:
+    explicit Dataset(const Options& options);
+    size_t size() const { return count_; }
+    Job item(size_t index) const;
 
-// Writes DIR/manifest.csv and DIR/manifest.jsonl for the items rendered. Throws
-// UserError.
-void writeManifests(const std::string& folder, const std::vector<Job>& jobs,
-                    const PoolOutcome& outcome);
+  private:
+    Options item_; // what every item shares
+    std::string folder_;
+    std::string input_;
+    uint64_t seed_;
+    size_t count_;
+    int digits_; // of the file names
+    const char* extension_;
+};
+
+// DIR/manifest.csv and DIR/manifest.jsonl, a line for each item rendered, in the
+// items' order whatever order they end in; in place once finish() is called.
+class Manifests {
+  public:
+    explicit Manifests(const std::string& folder); // throws UserError
+    // One item's end; result is null when it failed.
+    void add(size_t index, const Job& job, const JobResult* result);
+    // Throws UserError, for this or for a write that failed before.
+    void finish();
+
+  private:
+    using Lines = std::optional<std::pair<std::string, std::string>>; // CSV, JSON
+    std::unique_ptr<OutputTarget> csv_, json_;
+    std::string header_;
+    std::map<size_t, Lines> waiting_; // ended before an item ahead of them
+    size_t next_ = 0;
+    std::string error_;
+};
 
 } // namespace quillo::render

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <iostream>
+#include <mutex>
 #include <thread>
+#include <utility>
 
 namespace quillo::render {
 namespace {
@@ -18,33 +20,44 @@ std::string nameOf(const Job& job) {
 
 } // namespace
 
-PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
-                    const PoolSettings& settings) {
+PoolOutcome runJobs(size_t count, const JobSource& jobAt, Libraries& libraries,
+                    const PoolSettings& settings, const JobListener& done) {
     const auto started = Clock::now();
-    Console console(jobs.size(), settings.bar);
-    std::vector<std::string> failures(jobs.size()); // a message for each failed job
+    Console console(count, settings.bar);
+    std::mutex ended; // the listener and the outcome, one job at a time
     PoolOutcome outcome;
-    outcome.results.resize(jobs.size());
+    std::vector<std::pair<size_t, std::string>> failed;
     std::atomic<size_t> next{0};
-    const size_t threads = std::max<size_t>(1, std::min(settings.threads, jobs.size()));
+    const size_t threads = std::max<size_t>(1, std::min(settings.threads, count));
     // --jobs is how many cores the run may keep busy: the writing of each job goes on
     // a thread of its own only when there is a core for each.
     const bool writeAside = 2 * threads <= settings.threads;
     auto work = [&] {
-        for (size_t index = next++; index < jobs.size(); index = next++) {
-            const Job& job = jobs[index];
+        for (size_t index = next++; index < count; index = next++) {
             JobReport report(/*collect=*/true);
+            std::optional<Job> job;
+            std::optional<JobResult> result;
+            std::string failure;
             try {
-                outcome.results[index] =
-                    renderJob(libraries.get(job.options), job, report, writeAside);
+                job.emplace(jobAt(index));
+                result = renderJob(libraries.get(job->options), *job, report, writeAside);
             } catch (const std::exception& error) {
-                failures[index] = error.what();
-                if (failures[index].empty()) failures[index] = "failed";
+                failure = *error.what() ? error.what() : "failed";
+            } catch (...) {
+                failure = "failed";
             }
-            if (!failures[index].empty()) {
-                report.messages() << "quillo-render: "
-                                  << (job.place.empty() ? "" : job.place + ": ") << failures[index]
-                                  << "\n";
+            if (!failure.empty()) {
+                const std::string place = job && !job->place.empty() ? job->place + ": " : "";
+                report.messages() << "quillo-render: " << place << failure << "\n";
+            }
+            {
+                std::lock_guard<std::mutex> lock(ended);
+                if (result) {
+                    ++outcome.rendered;
+                } else {
+                    failed.emplace_back(index, job ? nameOf(*job) : "job " + std::to_string(index));
+                }
+                if (done && job) done(index, *job, result ? &*result : nullptr);
             }
             console.jobDone(report);
         }
@@ -56,28 +69,21 @@ PoolOutcome runJobs(const std::vector<Job>& jobs, Libraries& libraries,
     for (std::thread& thread : pool)
         thread.join();
 
-    for (size_t index = 0; index < jobs.size(); ++index) {
-        if (failures[index].empty()) {
-            ++outcome.rendered;
-        } else {
-            outcome.failed.push_back(nameOf(jobs[index]));
-        }
-    }
+    std::sort(failed.begin(), failed.end());
+    for (auto& [index, name] : failed)
+        outcome.failed.push_back(std::move(name));
     const double taken = std::chrono::duration<double>(Clock::now() - started).count();
     if (!settings.quiet) {
-        // With an output on standard output, the summary goes to stderr.
-        const bool toStdout = std::none_of(jobs.begin(), jobs.end(),
-                                           [](const Job& job) { return job.output == "-"; });
-        (toStdout ? std::cout : std::cerr) << textf(
-            "%zu job%s in %.2f s, %zu at a time: %zu rendered, %zu failed\n", jobs.size(),
-            jobs.size() == 1 ? "" : "s", taken, threads, outcome.rendered, outcome.failed.size());
+        (settings.summaryToStderr ? std::cerr : std::cout) << textf(
+            "%zu job%s in %.2f s, %zu at a time: %zu rendered, %zu failed\n", count,
+            count == 1 ? "" : "s", taken, threads, outcome.rendered, outcome.failed.size());
     }
     if (!outcome.failed.empty()) {
         std::string which;
-        for (const std::string& place : outcome.failed)
-            which += (which.empty() ? "" : ", ") + place;
-        std::cerr << "quillo-render: " << outcome.failed.size() << " of " << jobs.size()
-                  << (jobs.size() == 1 ? " job" : " jobs") << " failed: " << which << "\n";
+        for (const std::string& name : outcome.failed)
+            which += (which.empty() ? "" : ", ") + name;
+        std::cerr << "quillo-render: " << outcome.failed.size() << " of " << count
+                  << (count == 1 ? " job" : " jobs") << " failed: " << which << "\n";
     }
     return outcome;
 }

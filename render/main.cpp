@@ -29,7 +29,7 @@ unsigned cores() {
 }
 
 std::vector<Job> jobsOf(const Options& options) {
-    if (!options.dataset.empty()) return datasetJobs(options);
+    if (!options.dataset.empty()) return {}; // made one at a time
     std::vector<Job> jobs;
     if (!options.batch.empty()) jobs = readJobList(options.batch, options);
     for (const std::string& sidecar : options.fromSidecars)
@@ -93,18 +93,28 @@ int run(const Options& options) {
     pool.threads = threads;
     pool.quiet = options.quiet;
     pool.bar = !options.quiet && isatty(STDERR_FILENO);
-    if (!options.dataset.empty()) {
-        std::error_code made; // if it failed, the first item says why
-        std::filesystem::create_directories(options.dataset, made);
+    pool.summaryToStderr =
+        std::any_of(jobs.begin(), jobs.end(), [](const Job& job) { return job.output == "-"; });
+    if (options.dataset.empty()) {
+        const PoolOutcome outcome = runJobs(
+            jobs.size(), [&jobs](size_t index) { return jobs[index]; }, libraries, pool);
+        return outcome.failed.empty() ? 0 : 1;
     }
-    const PoolOutcome outcome = runJobs(jobs, libraries, pool);
-    if (!options.dataset.empty()) {
-        writeManifests(options.dataset, jobs, outcome);
-        if (!options.quiet) {
-            std::cout << (std::filesystem::path(options.dataset) / "manifest.csv").string()
-                      << " and manifest.jsonl: " << outcome.rendered << " of " << jobs.size()
-                      << " patches\n";
-        }
+
+    const Dataset dataset(options);
+    std::error_code made; // if it failed, the manifests say why
+    std::filesystem::create_directories(options.dataset, made);
+    Manifests manifests(options.dataset);
+    const PoolOutcome outcome = runJobs(
+        dataset.size(), [&dataset](size_t index) { return dataset.item(index); }, libraries, pool,
+        [&manifests](size_t index, const Job& job, const JobResult* result) {
+            manifests.add(index, job, result);
+        });
+    manifests.finish();
+    if (!options.quiet) {
+        std::cout << (std::filesystem::path(options.dataset) / "manifest.csv").string()
+                  << " and manifest.jsonl: " << outcome.rendered << " of " << dataset.size()
+                  << " patches\n";
     }
     return outcome.failed.empty() ? 0 : 1;
 }

@@ -326,9 +326,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         if (files.size() > 1 || (!files.empty() && !options.notes.empty()))
             throw UsageError("a dataset plays one MIDI file, or --notes");
         if (options.demo || !options.batch.empty() || !options.fromSidecars.empty() ||
-            !options.output.empty() || !options.outputDirectory.empty())
+            !options.output.empty() || !options.outputDirectory.empty() ||
+            !options.savePreset.empty())
             throw UsageError("--dataset names its own outputs and inputs; give no -o, "
-                             "--output-dir, --demo, --batch nor --from-sidecar");
+                             "--output-dir, --demo, --batch, --from-sidecar nor --save-preset");
         if (std::count(files.begin(), files.end(), "-") > 0)
             throw UsageError("a dataset reads its MIDI file for every patch; give a file");
         checkTogether(options);
