@@ -1,5 +1,6 @@
-// quillo-render: renders MIDI files, or the built-in demo phrase, through a VST 2
-// instrument into audio files.
+// quillo-render: renders MIDI files, the demo phrase or the built-in notes through a
+// VST 2 or LV2 instrument into audio files, one at a time or many at once: job lists,
+// renders again from sidecars, datasets of random patches.
 #include "hosting/user_error.h"
 #include "render/dataset.h"
 #include "render/instrument.h"
