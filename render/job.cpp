@@ -98,7 +98,6 @@ class Instance {
     std::unique_ptr<Instrument> plugin_;
 };
 
-// One pass through a fresh instance of the instrument.
 // The parameters as they stand, and, for sidecars, which --random-params drew.
 void settle(Instrument& plugin, const Options& options, JobResult& into) {
     into.parameters.clear();
@@ -113,7 +112,8 @@ void settle(Instrument& plugin, const Options& options, JobResult& into) {
     }
 }
 
-// One pass; settled, when given, learns the parameters as the render begins.
+// One pass through a fresh instance of the instrument; settled, when given, learns the
+// parameters as the render begins.
 RenderResult renderPass(InstrumentLibrary& library, const Options& options, const Score& score,
                         const Automation& automation, const AudioSink& sink,
                         const ProgressListener& progress, JobResult* settled = nullptr) {
