@@ -1,16 +1,18 @@
 // Sidecars: OUTPUT.json beside a rendered file, saying what made it, so that
 // --from-sidecar renders the same bytes again.
 //
-//   {"quillo_render": "1.0", "output": "0007.wav",
-//    "plugin": "/usr/lib/vst/quillo.so", "midi": "../song.mid",
-//    "program": null, "preset": null, "random_params": {"seed": 7, "vary": [...]},
+//   {"sidecar": 1, "output": "0007.wav", "plugin": "/usr/lib/vst/quillo.so",
+//    "midi": "song.mid", "program": null, "bank": null, "preset": null,
+//    "random_params": {"seed": 7, "vary": ["Wave1", ...]},
 //    "parameters": [{"index": 0, "name": "Wave1", "value": 0.2995, "text": "Pulse"}, ...],
 //    "automation": null,
-//    "options": ["--rate=44100", "--block=512", "--format=wav,f32", "--tail=5"]}
+//    "options": ["--rate=44100", "--block=512", "--tail=5", "--format=wav,f32"]}
 //
+// Instead of "midi", "demo": true or "notes": [48, 60, 72] for the built-in phrases.
 // The parameters are every value as the render began, after the program, the
 // preset, the draws and --param; the automation file, if any, moves them from
-// there. Paths of files are relative to the sidecar's folder.
+// there. A file inside the sidecar's folder is named by its way from there, so the
+// two can move together; any other by its absolute path.
 #pragma once
 
 #include "render/job.h"
