@@ -116,7 +116,8 @@ void settle(Instrument& plugin, const Options& options, JobResult& into) {
 // parameters as the render begins.
 RenderResult renderPass(InstrumentLibrary& library, const Options& options, const Score& score,
                         const Automation& automation, const AudioSink& sink,
-                        const ProgressListener& progress, JobResult* settled = nullptr) {
+                        const ProgressListener& progress, JobResult* settled = nullptr,
+                        const BlockLender& lend = {}) {
     return onFreshThread([&] {
         Instance plugin(library, options);
         RenderSettings settings;
@@ -145,7 +146,8 @@ RenderResult renderPass(InstrumentLibrary& library, const Options& options, cons
                 [](const ResolvedChange& a, const ResolvedChange& b) { return a.frame < b.frame; });
             plugin->start();
         }
-        const RenderResult result = renderScore(*plugin, score, changes, settings, sink, progress);
+        const RenderResult result =
+            renderScore(*plugin, score, changes, settings, sink, progress, lend);
         std::lock_guard<std::mutex> setUp(setUpLock);
         plugin->stop();
         return result;
@@ -242,7 +244,7 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
         bar.emplace(options.sampleRate);
     JobResult outcome;
     std::optional<WriterThread> aside;
-    if (writeAside) aside.emplace(writer);
+    if (writeAside) aside.emplace(writer, options.blockSize);
     const RenderResult result = renderPass(
         library, options, score, automation,
         [&](const float* left, const float* right, int32_t frames) {
@@ -255,7 +257,9 @@ JobResult renderJob(InstrumentLibrary& library, const Job& job, JobReport& repor
         [&bar](int64_t done, int64_t end) {
             if (bar) bar->update(done, end);
         },
-        &outcome);
+        &outcome,
+        aside ? BlockLender([&aside](int32_t frames) { return aside->lend(frames); })
+              : BlockLender());
     if (aside) aside->finish();
     writer.finish();
     target->commit();

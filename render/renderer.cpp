@@ -57,7 +57,8 @@ float peakOf(const float* left, const float* right, int32_t frames) {
 
 RenderResult renderScore(Instrument& instrument, const Score& score,
                          const std::vector<ResolvedChange>& changes, const RenderSettings& settings,
-                         const AudioSink& sink, const ProgressListener& progress) {
+                         const AudioSink& sink, const ProgressListener& progress,
+                         const BlockLender& lend) {
     const int32_t outputs = instrument.numOutputs();
     std::vector<float> samples(static_cast<size_t>(outputs) * settings.blockSize);
     std::vector<float*> buffers;
@@ -125,6 +126,11 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
         const Transport transport{static_cast<double>(frame), score.tempo.beatsAt(seconds),
                                   tempo.beatsPerMinute,       tempo.timeSigNumerator,
                                   tempo.timeSigDenominator,   true};
+        if (lend && outputs <= 2) {
+            const auto [lentLeft, lentRight] = lend(frames);
+            buffers[0] = lentLeft;
+            if (outputs == 2) buffers[1] = lentRight;
+        }
         const auto processStart = std::chrono::steady_clock::now();
         instrument.process(events.data() + nextEvent, blockEvents, frame, transport, buffers.data(),
                            frames);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace quillo::render {
 
@@ -62,6 +63,10 @@ struct RenderResult {
 using AudioSink = std::function<void(const float* left, const float* right, int32_t frames)>;
 // Told after each block: frames rendered so far and where the music ends.
 using ProgressListener = std::function<void(int64_t framesDone, int64_t endFrame)>;
+// Where a sink that keeps the audio wants the next block: room for that many frames of
+// left and of right. The renderer renders into it and hands the sink those very
+// pointers, so the sink need copy nothing.
+using BlockLender = std::function<std::pair<float*, float*>(int32_t frames)>;
 
 // The score's parameter changes name parameters; resolve them first (see
 // resolveParameters) so the names here are exact indices.
@@ -77,8 +82,10 @@ std::vector<ResolvedChange> resolveParameters(Instrument& instrument, const Scor
                                               bool skipUnknown);
 
 // The instrument must be made for the settings' rate and block size, and started.
+// lend is asked for each block's room when the instrument has one or two outputs.
 RenderResult renderScore(Instrument& instrument, const Score& score,
                          const std::vector<ResolvedChange>& changes, const RenderSettings& settings,
-                         const AudioSink& sink, const ProgressListener& progress = {});
+                         const AudioSink& sink, const ProgressListener& progress = {},
+                         const BlockLender& lend = {});
 
 } // namespace quillo::render

@@ -4,9 +4,10 @@
 
 namespace quillo::render {
 
-WriterThread::WriterThread(AudioFileWriter& writer) : writer_(writer) {
-    filling_.left.resize(kChunkFrames);
-    filling_.right.resize(kChunkFrames);
+WriterThread::WriterThread(AudioFileWriter& writer, int32_t maxBlock)
+    : writer_(writer), chunkFrames_(std::max(kChunkFrames, maxBlock)) {
+    filling_.left.resize(static_cast<size_t>(chunkFrames_));
+    filling_.right.resize(static_cast<size_t>(chunkFrames_));
     thread_ = std::thread([this] { run(); });
 }
 
@@ -20,16 +21,30 @@ WriterThread::~WriterThread() {
     if (thread_.joinable()) thread_.join();
 }
 
+std::pair<float*, float*> WriterThread::lend(int32_t frames) {
+    if (chunkFrames_ - filling_.frames < frames) hand();
+    return {filling_.left.data() + filling_.frames, filling_.right.data() + filling_.frames};
+}
+
 void WriterThread::write(const float* left, const float* right, int32_t frames) {
+    float* const leftEnd = filling_.left.data() + filling_.frames;
+    float* const rightEnd = filling_.right.data() + filling_.frames;
+    if (left == leftEnd && frames <= chunkFrames_ - filling_.frames) {
+        // Rendered in place; a mono instrument's right is its left.
+        if (right != rightEnd) std::copy(right, right + frames, rightEnd);
+        filling_.frames += frames;
+        if (filling_.frames == chunkFrames_) hand();
+        return;
+    }
     while (frames > 0) {
-        const int32_t count = std::min(frames, kChunkFrames - filling_.frames);
+        const int32_t count = std::min(frames, chunkFrames_ - filling_.frames);
         std::copy(left, left + count, filling_.left.begin() + filling_.frames);
         std::copy(right, right + count, filling_.right.begin() + filling_.frames);
         filling_.frames += count;
         left += count;
         right += count;
         frames -= count;
-        if (filling_.frames == kChunkFrames) hand();
+        if (filling_.frames == chunkFrames_) hand();
     }
 }
 
@@ -56,8 +71,8 @@ void WriterThread::hand() {
         filling_ = std::move(spare_.back());
         spare_.pop_back();
     } else {
-        filling_.left.resize(kChunkFrames);
-        filling_.right.resize(kChunkFrames);
+        filling_.left.resize(static_cast<size_t>(chunkFrames_));
+        filling_.right.resize(static_cast<size_t>(chunkFrames_));
     }
     filling_.frames = 0;
     changed_.notify_all();

@@ -11,20 +11,25 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace quillo::render {
 
 class WriterThread {
   public:
-    explicit WriterThread(AudioFileWriter& writer);
+    // maxBlock: the most frames lend() is asked for.
+    WriterThread(AudioFileWriter& writer, int32_t maxBlock);
     // Stops the thread once the chunk in hand is written; the rest is dropped.
     ~WriterThread();
     WriterThread(const WriterThread&) = delete;
     WriterThread& operator=(const WriterThread&) = delete;
 
-    // Queues the frames, waiting while the thread is a few chunks behind. Throws
-    // what writing threw, as soon as it is known.
+    // Room for the next frames in the chunk being filled (see BlockLender).
+    std::pair<float*, float*> lend(int32_t frames);
+    // Queues the frames, waiting while the thread is a few chunks behind; frames
+    // already where lend() put them are not copied. Throws what writing threw, as
+    // soon as it is known.
     void write(const float* left, const float* right, int32_t frames);
     // Writes what is queued and waits for it. Throws what writing threw.
     void finish();
@@ -45,6 +50,7 @@ class WriterThread {
     void run();
 
     AudioFileWriter& writer_;
+    int32_t chunkFrames_; // kChunkFrames, or a block if that is longer
     Chunk filling_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -833,6 +833,15 @@ TEST_F(RenderCli, FilesRenderedSideBySideEqualEachRenderedAlone) {
         const std::string name = fs::path(input).stem().string() + ".wav";
         EXPECT_EQ(slurp(path("together/" + name)), slurp(path("alone.wav"))) << name;
     }
+    // A lone render writes on a second thread, straight from where the plug-in rendered;
+    // a mono plug-in's one output still fills both channels.
+    const std::string mono = std::string(PROBE_DIR) + "/probe_mono.so";
+    ASSERT_EQ(run({"--plugin", mono, "-o", path("aside.wav"), song_}).status, 0);
+    ASSERT_EQ(run({"--plugin", mono, "--jobs", "1", "-o", path("inline.wav"), song_}).status, 0);
+    EXPECT_EQ(slurp(path("aside.wav")), slurp(path("inline.wav")));
+    const Wav wav = readWav(path("aside.wav"));
+    EXPECT_GT(peakOf(wav), 0.1f);
+    EXPECT_EQ(wav.at(30000, 0), wav.at(30000, 1));
 }
 
 // Each line of a job list renders the file its options give alone; a job that fails
