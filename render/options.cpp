@@ -92,8 +92,8 @@ std::string usage() {
                      [options]
        quillo-render --save-preset FILE.fxp [options]
 
-Renders Standard MIDI Files through a VST 2 instrument into audio files, one
-output for each MIDI file, several at once. - reads a MIDI file from standard
+Renders Standard MIDI Files through a VST 2 or LV2 instrument into audio files,
+one output for each MIDI file, several at once. - reads a MIDI file from standard
 input.
 
 Output:
@@ -110,8 +110,9 @@ Output:
       --normalize[=DBFS]
                         set the peak to DBFS (default 0); the render runs twice
 Plug-in:
-      --plugin PATH     VST 2 instrument (default: quillo.so beside this program,
-                        then ../lib/vst, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)
+      --plugin PATH     a VST 2 library, an LV2 bundle folder or an LV2 plug-in
+                        URI (default: quillo.so beside this program, then
+                        ../lib/vst, ~/.vst, /usr/local/lib/vst, /usr/lib/vst)
       --rate HZ         sample rate (default 44100)
       --block N         largest processing block in frames (default 512); blocks
                         are split at every event, so each acts at its own frame
