@@ -1,5 +1,7 @@
 #include "bench/floor_kernels.h"
 
+#include "bench/patches.h"
+
 #include "synth/render_steps.h"
 #include "synth/synth_core.h"
 
@@ -13,7 +15,7 @@ namespace {
 using namespace render_steps;
 using engine::floatBits;
 
-using Settings = std::vector<std::pair<ParameterIndex, float>>;
+using Settings = bench_patches::Settings;
 
 // The patch: an instance of the instrument set up as the benchmark sets Quillo up. The
 // floors take their tables and every value derived from a parameter from it, so those are
@@ -160,23 +162,7 @@ class DefaultFloor : public Voice {
 class FullModulationFloor : public Voice {
   public:
     explicit FullModulationFloor(float rate)
-        : Voice(rate, {{kEnv1Depth, 0.9f},
-                       {kEnv1Attack, 0.1f},
-                       {kEnv1Decay, 0.3f},
-                       {kEnv1Sustain, 0.3f},
-                       {kCutoff, 0.3f},
-                       {kResonance, 0.8f},
-                       {kLfo1Destination, 0.3f},
-                       {kLfo1Depth, 0.05f},
-                       {kLfo1Rate, 0.3f},
-                       {kLfo2Destination, 0.7f},
-                       {kLfo2Depth, 0.3f},
-                       {kLfo2Rate, 0.2f},
-                       {kGlide, 1.0f},
-                       {kGlideAmount, 0.2f},
-                       {kWave1, 0.3f},
-                       {kWave2, 0.0f}}),
-          filter(patch->filter) {
+        : Voice(rate, bench_patches::kFullModulation), filter(patch->filter) {
         noteBrackets.build();
     }
 

@@ -4,6 +4,7 @@
 // rendered sample as well ("per sample" counter), so they read beside the
 // whole-plug-in comparison of quillo-bench-host.
 
+#include "bench/patches.h"
 #include "engine/envelope.h"
 #include "engine/lfo.h"
 #include "engine/oscillator_pair.h"
@@ -230,23 +231,7 @@ struct Patch {
 // The patches of the whole-plug-in comparison (scripts/bench.sh).
 const Patch kPatches[] = {
     {"default", {}},
-    {"full-modulation",
-     {{kEnv1Depth, 0.9f},
-      {kEnv1Attack, 0.1f},
-      {kEnv1Decay, 0.3f},
-      {kEnv1Sustain, 0.3f},
-      {kCutoff, 0.3f},
-      {kResonance, 0.8f},
-      {kLfo1Destination, 0.3f},
-      {kLfo1Depth, 0.05f},
-      {kLfo1Rate, 0.3f},
-      {kLfo2Destination, 0.7f},
-      {kLfo2Depth, 0.3f},
-      {kLfo2Rate, 0.2f},
-      {kGlide, 1.0f},
-      {kGlideAmount, 0.2f},
-      {kWave1, 0.3f},
-      {kWave2, 0.0f}}},
+    {"full-modulation", bench_patches::kFullModulation},
     {"silent-input", {{kWave1, 0.3f}, {kPulseWidth1, 0.0f}, {kOscMix, 0.0f}}},
 };
 
