@@ -1,17 +1,12 @@
 #include "validate/known_failures.h"
 
+#include "validate/text.h"
+
 #include <fstream>
 #include <stdexcept>
 
 namespace quillo::validate {
 namespace {
-
-std::string trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return {};
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool isNumberChar(char c) {
     return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';

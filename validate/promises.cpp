@@ -1,5 +1,7 @@
 #include "validate/promises.h"
 
+#include "validate/text.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -7,13 +9,6 @@
 
 namespace quillo::validate {
 namespace {
-
-std::string trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return {};
-    const size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool readNumber(const std::string& text, double& out) {
     char* end = nullptr;
