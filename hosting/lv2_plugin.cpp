@@ -29,11 +29,23 @@ namespace {
 // Bytes of an atom port's buffer: room for a few thousand MIDI events a block.
 constexpr size_t kAtomBufferBytes = 64 * 1024;
 
-// What LV2 itself describes (classes, units, port groups): loaded with a lone bundle,
-// so that its plug-in can be read without loading every plug-in on the system.
-const char* const kSpecificationBundles[] = {
-    "core.lv2",       "units.lv2", "atom.lv2",    "midi.lv2",     "port-groups.lv2",
-    "port-props.lv2", "urid.lv2",  "options.lv2", "buf-size.lv2", "presets.lv2"};
+// LV2's own vocabularies (plug-in classes, units, port groups), each a bundle on the
+// LV2 path and the resource its data describes: loaded with a lone bundle, so that its
+// plug-in can be read without loading every plug-in on the system.
+struct Vocabulary {
+    const char* bundle;
+    const char* uri;
+};
+const Vocabulary kVocabularies[] = {{"core.lv2", LV2_CORE_URI},
+                                    {"units.lv2", LV2_UNITS_URI},
+                                    {"atom.lv2", LV2_ATOM_URI},
+                                    {"midi.lv2", LV2_MIDI_URI},
+                                    {"port-groups.lv2", LV2_PORT_GROUPS_URI},
+                                    {"port-props.lv2", LV2_PORT_PROPS_URI},
+                                    {"urid.lv2", LV2_URID_URI},
+                                    {"options.lv2", LV2_OPTIONS_URI},
+                                    {"buf-size.lv2", LV2_BUF_SIZE_URI},
+                                    {"presets.lv2", LV2_PRESETS_URI}};
 
 const char* const kProvidedFeatures[] = {LV2_URID__map,          LV2_URID__unmap,
                                          LV2_OPTIONS__options,   LV2_BUF_SIZE__boundedBlockLength,
@@ -130,11 +142,13 @@ std::shared_ptr<Lv2Library> Lv2Library::open(const std::string& bundleOrUri) {
     const LilvPlugin* plugin = nullptr;
     if (isDirectory(bundleOrUri)) {
         for (const std::string& dir : lv2Path()) {
-            for (const char* spec : kSpecificationBundles) {
-                const std::string path = dir + "/" + spec + "/";
+            for (const Vocabulary& vocabulary : kVocabularies) {
+                const std::string path = dir + "/" + vocabulary.bundle + "/";
                 if (!isDirectory(path)) continue;
-                Node uri(lilv_new_file_uri(world, nullptr, path.c_str()));
-                lilv_world_load_bundle(world, uri);
+                Node bundle(lilv_new_file_uri(world, nullptr, path.c_str()));
+                lilv_world_load_bundle(world, bundle);
+                Node described(lilv_new_uri(world, vocabulary.uri));
+                lilv_world_load_resource(world, described);
             }
         }
         std::string path = std::filesystem::absolute(bundleOrUri).lexically_normal().string();
@@ -143,7 +157,6 @@ std::shared_ptr<Lv2Library> Lv2Library::open(const std::string& bundleOrUri) {
             throw UserError("not an LV2 bundle (no manifest.ttl)");
         Node bundle(lilv_new_file_uri(world, nullptr, path.c_str()));
         lilv_world_load_bundle(world, bundle);
-        lilv_world_load_specifications(world);
         lilv_world_load_plugin_classes(world);
         const LilvPlugins* all = lilv_world_get_all_plugins(world);
         std::vector<const LilvPlugin*> found;
