@@ -183,20 +183,20 @@ void OutputTarget::write(const void* bytes, size_t size) {
     length_ = std::max(length_, position_);
     if (pending_.size() + size > kWriteSize) flush();
     if (size >= kWriteSize) {
-        writeAll(data, size);
+        writeAll(fd_, data, size);
     } else {
         pending_.insert(pending_.end(), data, data + size);
     }
 }
 
 void OutputTarget::flush() {
-    writeAll(pending_.data(), pending_.size());
+    writeAll(fd_, pending_.data(), pending_.size());
     pending_.clear();
 }
 
-void OutputTarget::writeAll(const uint8_t* data, size_t size) {
+void OutputTarget::writeAll(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
-        const ssize_t written = ::write(fd_, data, size);
+        const ssize_t written = ::write(fd, data, size);
         if (written < 0 && errno == EINTR) continue;
         if (written < 0) fail(std::strerror(errno));
         if (written == 0) fail(std::strerror(EIO));
@@ -221,13 +221,7 @@ void OutputTarget::copySpoolToStream() {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) fail(std::strerror(errno));
         if (got == 0) break;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t written =
-                ::write(streamFd_, chunk + done, static_cast<size_t>(got - done));
-            if (written < 0 && errno == EINTR) continue;
-            if (written <= 0) fail(std::strerror(written < 0 ? errno : EIO));
-            done += written;
-        }
+        writeAll(streamFd_, chunk, static_cast<size_t>(got));
     }
 }
 

@@ -47,7 +47,7 @@ class OutputTarget {
     OutputTarget() = default;
     [[noreturn]] void fail(const std::string& reason) const;
     void flush();
-    void writeAll(const uint8_t* data, size_t size);
+    void writeAll(int fd, const uint8_t* data, size_t size);
     void copySpoolToStream();
 
     // Writes reach the file a megabyte at a time: file systems take big writes for a
