@@ -25,35 +25,45 @@ constexpr TypeName kTypes[] = {
     {FileType::Raw, "raw", ".raw"},
 };
 
-int encodingBytes(Encoding encoding) {
-    switch (encoding) {
-    case Encoding::Int16: return 2;
-    case Encoding::Int24: return 3;
-    case Encoding::Float32: break;
-    }
-    return 4;
+const TypeName& entryOf(FileType type) {
+    for (const TypeName& entry : kTypes)
+        if (entry.type == type) return entry;
+    return kTypes[0];
 }
 
-int sndfileSubtype(Encoding encoding) {
-    switch (encoding) {
-    case Encoding::Int16: return SF_FORMAT_PCM_16;
-    case Encoding::Int24: return SF_FORMAT_PCM_24;
-    case Encoding::Float32: break;
-    }
-    return SF_FORMAT_FLOAT;
+struct EncodingEntry {
+    Encoding encoding;
+    const char* name;
+    int bytes;
+    int sndfileSubtype;
+};
+constexpr EncodingEntry kEncodings[] = {
+    {Encoding::Float32, "f32", 4, SF_FORMAT_FLOAT},
+    {Encoding::Int16, "s16", 2, SF_FORMAT_PCM_16},
+    {Encoding::Int24, "s24", 3, SF_FORMAT_PCM_24},
+};
+
+const EncodingEntry& entryOf(Encoding encoding) {
+    for (const EncodingEntry& entry : kEncodings)
+        if (entry.encoding == encoding) return entry;
+    return kEncodings[0];
+}
+
+int encodingBytes(Encoding encoding) {
+    return entryOf(encoding).bytes;
 }
 
 // The samples libsndfile writes. A WAV's samples go out as raw little-endian
 // data behind the header written here.
 int sndfileFormat(const AudioFormat& format) {
     switch (format.type) {
-    case FileType::Flac: return SF_FORMAT_FLAC | sndfileSubtype(format.encoding);
+    case FileType::Flac: return SF_FORMAT_FLAC | entryOf(format.encoding).sndfileSubtype;
     case FileType::Ogg: return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
-    case FileType::Aiff: return SF_FORMAT_AIFF | sndfileSubtype(format.encoding);
+    case FileType::Aiff: return SF_FORMAT_AIFF | entryOf(format.encoding).sndfileSubtype;
     case FileType::Wav:
     case FileType::Raw: break;
     }
-    return SF_FORMAT_RAW | SF_ENDIAN_LITTLE | sndfileSubtype(format.encoding);
+    return SF_FORMAT_RAW | SF_ENDIAN_LITTLE | entryOf(format.encoding).sndfileSubtype;
 }
 
 // Sizes a WAV streamed to a pipe carries, as sox writes them: a data chunk of
@@ -112,24 +122,15 @@ sf_count_t virtualTell(void* writer) {
 } // namespace
 
 const char* fileTypeName(FileType type) {
-    for (const TypeName& entry : kTypes)
-        if (entry.type == type) return entry.name;
-    return "wav";
+    return entryOf(type).name;
 }
 
 const char* extensionOf(FileType type) {
-    for (const TypeName& entry : kTypes)
-        if (entry.type == type) return entry.extension;
-    return ".wav";
+    return entryOf(type).extension;
 }
 
 const char* encodingName(Encoding encoding) {
-    switch (encoding) {
-    case Encoding::Int16: return "s16";
-    case Encoding::Int24: return "s24";
-    case Encoding::Float32: break;
-    }
-    return "f32";
+    return entryOf(encoding).name;
 }
 
 std::optional<FileType> fileTypeNamed(const std::string& name) {
@@ -139,8 +140,8 @@ std::optional<FileType> fileTypeNamed(const std::string& name) {
 }
 
 std::optional<Encoding> encodingNamed(const std::string& name) {
-    for (Encoding encoding : {Encoding::Float32, Encoding::Int16, Encoding::Int24})
-        if (name == encodingName(encoding)) return encoding;
+    for (const EncodingEntry& entry : kEncodings)
+        if (name == entry.name) return entry.encoding;
     return std::nullopt;
 }
 
