@@ -16,6 +16,15 @@ std::string channelList(uint16_t channels) {
     return list.empty() ? "none" : list;
 }
 
+// "[####------]": forty places, the fraction of them filled.
+std::string barOf(double fraction) {
+    constexpr int kWidth = 40;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar(filled, '#');
+    bar.append(kWidth - filled, '-');
+    return "[" + bar + "]";
+}
+
 } // namespace
 
 void warn(std::ostream& out, const std::string& about, const std::string& text) {
@@ -55,13 +64,9 @@ void ProgressBar::update(int64_t done, int64_t end) {
     if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     drawn_ = true;
-    constexpr int kWidth = 40;
     const double fraction = end > 0 ? std::min(1.0, static_cast<double>(done) / end) : 1.0;
-    const int filled = static_cast<int>(fraction * kWidth);
-    std::string bar(filled, '#');
-    bar.append(kWidth - filled, '-');
-    std::fprintf(stderr, "\r[%s] %3d%%  %s", bar.c_str(), static_cast<int>(fraction * 100),
-                 formatDuration(done / sampleRate_).c_str());
+    std::fprintf(stderr, "\r%s %3d%%  %s", barOf(fraction).c_str(),
+                 static_cast<int>(fraction * 100), formatDuration(done / sampleRate_).c_str());
     if (done > end) std::fprintf(stderr, " (tail +%.1f s)", (done - end) / sampleRate_);
     std::fputs("\033[K", stderr);
     std::fflush(stderr);
@@ -104,17 +109,14 @@ void Console::drawBar() {
     const auto now = Clock::now();
     if (drawn_ && done_ < jobs_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
-    constexpr int kWidth = 40;
     const double fraction = jobs_ > 0 ? static_cast<double>(done_) / jobs_ : 1.0;
-    const int filled = static_cast<int>(fraction * kWidth);
-    std::string bar(filled, '#');
-    bar.append(kWidth - filled, '-');
     std::string left = "";
     if (done_ > 0 && done_ < jobs_) {
         const double elapsed = std::chrono::duration<double>(Clock::now() - started_).count();
         left = ", " + formatDuration(elapsed / done_ * (jobs_ - done_)) + " left";
     }
-    std::fprintf(stderr, "\r[%s] %zu/%zu%s\033[K", bar.c_str(), done_, jobs_, left.c_str());
+    std::fprintf(stderr, "\r%s %zu/%zu%s\033[K", barOf(fraction).c_str(), done_, jobs_,
+                 left.c_str());
     std::fflush(stderr);
     drawn_ = true;
 }
