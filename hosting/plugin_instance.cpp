@@ -1,25 +1,11 @@
 #include "hosting/plugin_instance.h"
 
+#include "hosting/text.h"
 #include "hosting/user_error.h"
 
-#include <cctype>
 #include <cstring>
 
 namespace quillo::hosting {
-namespace {
-
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 std::unique_ptr<PluginInstance> PluginInstance::create(std::shared_ptr<PluginLibrary> library,
                                                        HostSettings settings) {
