@@ -1,22 +1,16 @@
 #include "hosting/parameter_access.h"
 
 #include "hosting/command_line.h"
+#include "hosting/text.h"
 #include "hosting/user_error.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <vector>
 
 namespace quillo::hosting {
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
@@ -31,16 +25,15 @@ constexpr int kTextSteps = 1000;
 } // namespace
 
 int32_t findParam(ParameterAccess& instrument, const std::string& name) {
-    const std::string wanted = lower(name);
     for (int32_t index = 0; index < instrument.numParams(); ++index) {
-        if (lower(instrument.paramName(index)) == wanted) return index;
-        if (lower(instrument.paramSymbol(index)) == wanted) return index;
+        if (equalIgnoringCase(instrument.paramName(index), name)) return index;
+        if (equalIgnoringCase(instrument.paramSymbol(index), name)) return index;
     }
     return -1;
 }
 
 float valueShowing(ParameterAccess& instrument, int32_t index, const std::string& text) {
-    const std::string wanted = lower(trimmed(text));
+    const std::string wanted = trimmed(text);
     const float original = instrument.param(index);
     std::vector<std::string> shown; // each text once, in the order of the values
     int first = -1;
@@ -50,7 +43,8 @@ float valueShowing(ParameterAccess& instrument, int32_t index, const std::string
         const std::string withUnit = trimmed(instrument.paramText(index));
         const std::string plain = withUnit.substr(
             0, withUnit.rfind(' ') == std::string::npos ? withUnit.size() : withUnit.rfind(' '));
-        const bool matches = lower(withUnit) == wanted || lower(plain) == wanted;
+        const bool matches =
+            equalIgnoringCase(withUnit, wanted) || equalIgnoringCase(plain, wanted);
         if (matches && first < 0) {
             first = last = step;
         } else if (matches && last == step - 1) {

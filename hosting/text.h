@@ -7,6 +7,12 @@
 
 namespace quillo::hosting {
 
+inline std::string lowerCase(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 inline bool equalIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "render/audio_file.h"
 
+#include "hosting/text.h"
 #include "hosting/user_error.h"
 
 #include <algorithm>
@@ -146,9 +147,8 @@ std::optional<Encoding> encodingNamed(const std::string& name) {
 }
 
 std::optional<FileType> fileTypeOfPath(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension =
+        hosting::lowerCase(std::filesystem::path(path).extension().string());
     if (extension == ".oga") return FileType::Ogg;
     if (extension == ".aif" || extension == ".aifc") return FileType::Aiff;
     for (const TypeName& entry : kTypes)

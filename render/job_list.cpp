@@ -1,5 +1,6 @@
 #include "render/job_list.h"
 
+#include "hosting/text.h"
 #include "hosting/user_error.h"
 #include "render/json.h"
 
@@ -49,12 +50,6 @@ std::string knownKeys() {
     return list;
 }
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // One job as it is read: its MIDI file and its options as command-line arguments.
 class JobLine {
   public:
@@ -74,7 +69,7 @@ class JobLine {
             throw UsageError(std::string("unknown ") + what + " '" + key +
                              "' (known: " + knownKeys() + ", param:NAME)");
         }
-        const std::string word = lower(value);
+        const std::string word = hosting::lowerCase(value);
         const bool yes = word == "1" || word == "true" || word == "yes";
         const bool no = word == "0" || word == "false" || word == "no";
         switch (known->takes) {
@@ -279,7 +274,8 @@ std::vector<Job> jsonLinesJobs(const std::string& text, const std::string& name,
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && lower(text.substr(text.size() - end.size())) == end;
+    return text.size() >= end.size() &&
+           hosting::lowerCase(text.substr(text.size() - end.size())) == end;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "render/patch.h"
 
+#include "hosting/text.h"
 #include "hosting/user_error.h"
 #include "presets/factory_bank.h"
 #include "presets/preset_loading.h"
@@ -7,19 +8,10 @@
 #include "render/random_patch.h"
 #include "synth/identity.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 namespace quillo::render {
 namespace {
-
-bool sameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // The factory bank is Quillo's, known by its identifier; Quillo as LV2 carries
 // the same sounds as the presets of its bundle.
@@ -60,7 +52,7 @@ void applyPreset(Instrument& plugin, const std::string& preset) {
                         "go by name, see --list-presets)");
     }
     for (int32_t program = 0; program < plugin.numPrograms(); ++program) {
-        if (sameText(plugin.programName(program), preset)) {
+        if (hosting::equalIgnoringCase(plugin.programName(program), preset)) {
             plugin.setProgram(program);
             return;
         }
