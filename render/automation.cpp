@@ -2,13 +2,11 @@
 
 #include "hosting/user_error.h"
 #include "render/json.h"
+#include "render/text_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 namespace quillo::render {
 namespace {
@@ -37,13 +35,7 @@ class Reader {
     explicit Reader(std::string name) : name_(std::move(name)) {}
 
     Automation read(const std::string& text) {
-        json::Value file;
-        try {
-            file = json::parse(text);
-        } catch (const json::SyntaxError& error) {
-            throw UserError(name_ + ":" + std::to_string(error.line) + ":" +
-                            std::to_string(error.column) + ": " + error.what());
-        }
+        const json::Value file = json::parse(text, name_);
         if (!file.isObject())
             throw UserError(at(file) + "an object with \"parameters\", not " +
                             json::describe(file.type));
@@ -157,11 +149,7 @@ Automation parseAutomation(const std::string& text, const std::string& name) {
 }
 
 Automation readAutomation(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw UserError(path + ": cannot read: " + std::strerror(errno));
-    std::stringstream text;
-    text << file.rdbuf();
-    return parseAutomation(text.str(), path);
+    return parseAutomation(readTextFile(path), path);
 }
 
 std::vector<ResolvedChange> resolveAutomation(const Automation& automation, Instrument& instrument,

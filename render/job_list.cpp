@@ -3,11 +3,9 @@
 #include "hosting/text.h"
 #include "hosting/user_error.h"
 #include "render/json.h"
+#include "render/text_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -290,15 +288,10 @@ std::vector<Job> parseJobList(const std::string& text, const std::string& name,
 }
 
 std::vector<Job> readJobList(const std::string& path, const Options& commandLine) {
+    if (path != "-") return parseJobList(readTextFile(path), path, commandLine);
     std::stringstream text;
-    if (path == "-") {
-        text << std::cin.rdbuf();
-    } else {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) throw UserError(path + ": cannot read: " + std::strerror(errno));
-        text << file.rdbuf();
-    }
-    return parseJobList(text.str(), path == "-" ? "standard input" : path, commandLine);
+    text << std::cin.rdbuf();
+    return parseJobList(text.str(), "standard input", commandLine);
 }
 
 } // namespace quillo::render

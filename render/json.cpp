@@ -1,5 +1,7 @@
 #include "render/json.h"
 
+#include "hosting/user_error.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -282,6 +284,15 @@ const char* describe(Value::Type type) {
 
 Value parse(const std::string& text) {
     return Parser(text).document();
+}
+
+Value parse(const std::string& text, const std::string& name) {
+    try {
+        return parse(text);
+    } catch (const SyntaxError& error) {
+        throw UserError(name + ":" + std::to_string(error.line) + ":" +
+                        std::to_string(error.column) + ": " + error.what());
+    }
 }
 
 std::string quote(const std::string& text) {

@@ -45,6 +45,8 @@ class SyntaxError : public std::runtime_error {
 // One value and nothing but white space around it. Keys may not repeat within an
 // object. Throws SyntaxError.
 Value parse(const std::string& text);
+// The same for the text of a file; throws UserError "NAME:LINE:COLUMN: what".
+Value parse(const std::string& text, const std::string& name);
 
 // A string literal with its quotes, escaped as JSON needs.
 std::string quote(const std::string& text);

@@ -3,13 +3,11 @@
 #include "hosting/user_error.h"
 #include "render/json.h"
 #include "render/output_target.h"
+#include "render/text_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -162,17 +160,7 @@ void writeSidecar(const Job& job, const std::string& pluginPath, const JobResult
 }
 
 Job jobFromSidecar(const std::string& path, const Options& commandLine) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw UserError(path + ": cannot read: " + std::strerror(errno));
-    std::stringstream text;
-    text << file.rdbuf();
-    json::Value root;
-    try {
-        root = json::parse(text.str());
-    } catch (const json::SyntaxError& error) {
-        throw UserError(path + ":" + std::to_string(error.line) + ":" +
-                        std::to_string(error.column) + ": " + error.what());
-    }
+    const json::Value root = json::parse(readTextFile(path), path);
     if (!root.isObject()) throw UserError(path + ": not a sidecar (no JSON object)");
     const SidecarReader sidecar(path, root);
     const fs::path folder = folderOf(path);
