@@ -19,19 +19,27 @@ constexpr int32_t kMaxBlockSize = 1 << 20;
 constexpr int32_t kMaxJobs = 128; // each writes an output at a time (see output_target.cpp)
 constexpr int64_t kMaxCount = 100000000;
 
+// The items between the commas, empty ones too.
+std::vector<std::string> commaItems(const std::string& text) {
+    std::vector<std::string> items;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        items.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
 // "1,3,5-8": whole numbers and ranges from lowest to highest.
 std::vector<int> parseNumberList(const std::string& option, const std::string& text, int lowest,
                                  int highest) {
     std::vector<int> numbers;
-    size_t start = 0;
     auto refuse = [&] {
         return UsageError(option + ": '" + text + "' is not a list of numbers from " +
                           std::to_string(lowest) + " to " + std::to_string(highest) +
                           " (such as 1,3,5-8)");
     };
-    while (start <= text.size()) {
-        const size_t comma = std::min(text.find(',', start), text.size());
-        const std::string item = text.substr(start, comma - start);
+    for (const std::string& item : commaItems(text)) {
         const size_t dash = item.find('-', 1);
         long long first = 0;
         long long last = 0;
@@ -42,17 +50,13 @@ std::vector<int> parseNumberList(const std::string& option, const std::string& t
         if (first < lowest || last > highest || first > last) throw refuse();
         for (long long n = first; n <= last; ++n)
             numbers.push_back(static_cast<int>(n));
-        start = comma + 1;
     }
     return numbers;
 }
 
 // "flac", "s16", "flac,s16": a file type, an encoding or both.
 void parseFormat(const std::string& text, Options& options) {
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t comma = std::min(text.find(',', start), text.size());
-        const std::string item = text.substr(start, comma - start);
+    for (const std::string& item : commaItems(text)) {
         if (const auto type = fileTypeNamed(item)) {
             options.fileType = type;
         } else if (const auto encoding = encodingNamed(item)) {
@@ -61,7 +65,6 @@ void parseFormat(const std::string& text, Options& options) {
             throw UsageError("--format: '" + item +
                              "' is none of wav, flac, ogg, aiff, raw, f32, s16, s24");
         }
-        start = comma + 1;
     }
 }
 
@@ -251,11 +254,8 @@ void declareOptions(hosting::CommandLine& line, Options& options) {
             static_cast<uint64_t>(hosting::wholeNumber("--random-params", v, 0, kMaxSeed));
     });
     line.option("--vary", [&](const std::string& v) {
-        for (size_t start = 0; start <= v.size();) {
-            const size_t comma = std::min(v.find(',', start), v.size());
-            options.vary.push_back(nonEmpty("--vary", v.substr(start, comma - start)));
-            start = comma + 1;
-        }
+        for (const std::string& name : commaItems(v))
+            options.vary.push_back(nonEmpty("--vary", name));
     });
     line.flag("--sidecar", options.sidecar);
     line.option("--from-sidecar", [&](const std::string& v) {
