@@ -2,6 +2,7 @@
 
 #include "hosting/text.h"
 #include "hosting/user_error.h"
+#include "render/peak.h"
 
 #include <algorithm>
 #include <array>
@@ -261,21 +262,8 @@ void AudioFileWriter::write(const float* left, const float* right, int32_t frame
             for (int32_t i = 0; i < count; ++i)
                 out[i] = l[i] * gain_;
         }
-        // Eight running maxima, independent of one another, so that the loop runs
-        // as vector code instead of waiting on one comparison after another.
         const int32_t samples = count * channels;
-        float lanes[8];
-        std::fill(std::begin(lanes), std::end(lanes), peak_);
-        int32_t i = 0;
-        for (; i + 8 <= samples; i += 8) {
-            for (int k = 0; k < 8; ++k) {
-                const float level = std::fabs(out[i + k]);
-                lanes[k] = level > lanes[k] ? level : lanes[k];
-            }
-        }
-        for (; i < samples; ++i)
-            lanes[0] = std::max(lanes[0], std::fabs(out[i]));
-        peak_ = *std::max_element(std::begin(lanes), std::end(lanes));
+        peak_ = peakOf(out, static_cast<size_t>(samples), peak_);
         if (clips(format_)) {
             int32_t beyond = 0;
             for (int32_t j = 0; j < samples; ++j)

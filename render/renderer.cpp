@@ -1,10 +1,10 @@
 #include "render/renderer.h"
 
 #include "hosting/user_error.h"
+#include "render/peak.h"
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 namespace quillo::render {
 
@@ -34,23 +34,6 @@ int64_t fitEvents(const std::vector<TimedMidiEvent>& events, size_t next, int64_
         ++last;
     if (last - next > capacity) blockEnd = std::max(events[next + capacity].frame, frame + 1);
     return blockEnd;
-}
-
-// The largest absolute sample, in eight running maxima independent of one another so
-// that the loop runs as vector code; the last audible frame is then found from the
-// block's end, where it nearly always is.
-float peakOf(const float* left, const float* right, int32_t frames) {
-    float lanes[8] = {};
-    int32_t i = 0;
-    for (; i + 8 <= frames; i += 8) {
-        for (int k = 0; k < 8; ++k) {
-            const float level = std::max(std::fabs(left[i + k]), std::fabs(right[i + k]));
-            lanes[k] = level > lanes[k] ? level : lanes[k];
-        }
-    }
-    for (; i < frames; ++i)
-        lanes[0] = std::max(lanes[0], std::max(std::fabs(left[i]), std::fabs(right[i])));
-    return *std::max_element(std::begin(lanes), std::end(lanes));
 }
 
 } // namespace
@@ -139,7 +122,10 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
 
         const float* left = buffers[0];
         const float* right = outputs > 1 ? buffers[1] : left;
-        result.peak = std::max(result.peak, peakOf(left, right, frames));
+        // The peak over each channel; the last audible frame is then found from the
+        // block's end, where it nearly always is.
+        result.peak = peakOf(left, static_cast<size_t>(frames), result.peak);
+        if (right != left) result.peak = peakOf(right, static_cast<size_t>(frames), result.peak);
         for (int32_t i = frames - 1; i >= 0; --i) {
             if (std::max(std::fabs(left[i]), std::fabs(right[i])) > kSilenceLevel) {
                 lastAudible = frame + i;
