@@ -28,13 +28,18 @@ Parsed parse(const std::vector<std::string>& arguments) {
     return parsed;
 }
 
-std::string errorOf(const std::vector<std::string>& arguments) {
+// The message of the UsageError the call throws; empty when it throws none.
+template <typename Call> std::string errorOf(Call call) {
     try {
-        parse(arguments);
+        call();
     } catch (const quillo::UsageError& error) {
         return error.what();
     }
     return "";
+}
+
+std::string errorOf(const std::vector<std::string>& arguments) {
+    return errorOf([&] { parse(arguments); });
 }
 
 } // namespace
@@ -55,20 +60,12 @@ TEST(CommandLine, NamesTheOptionThatCannotBeFollowed) {
     EXPECT_EQ(errorOf({"--quiet=yes"}), "--quiet takes no value");
     EXPECT_EQ(errorOf({"-r", "44100"}), "");
 
-    auto valueError = [](auto read) {
-        try {
-            read();
-        } catch (const quillo::UsageError& error) {
-            return std::string(error.what());
-        }
-        return std::string();
-    };
-    EXPECT_EQ(valueError([] { positiveInteger("--block", "0", 8); }),
+    EXPECT_EQ(errorOf([] { positiveInteger("--block", "0", 8); }),
               "--block: '0' is not a positive whole number");
-    EXPECT_EQ(valueError([] { positiveInteger("--block", "9", 8); }),
+    EXPECT_EQ(errorOf([] { positiveInteger("--block", "9", 8); }),
               "--block: 9 is too large (at most 8)");
-    EXPECT_EQ(valueError([] { numberIn("--tail", "nan", 0, 10, "a number of seconds"); }),
+    EXPECT_EQ(errorOf([] { numberIn("--tail", "nan", 0, 10, "a number of seconds"); }),
               "--tail: 'nan' is not a number of seconds (0 to 10)");
-    EXPECT_EQ(valueError([] { wholeNumber("--seed", "1.5", 0, 9); }),
+    EXPECT_EQ(errorOf([] { wholeNumber("--seed", "1.5", 0, 9); }),
               "--seed: '1.5' is not a whole number from 0 to 9");
 }
