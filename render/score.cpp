@@ -1,5 +1,6 @@
 #include "render/score.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillo::render {
@@ -8,11 +9,13 @@ TempoMap::TempoMap(std::vector<TempoSegment> segments) : segments_(std::move(seg
     if (segments_.empty()) segments_.push_back(TempoSegment{});
 }
 
+// The last segment starting at or before the time: looked up for every block, so
+// a file with thousands of tempo changes costs no more than a few steps.
 const TempoSegment& TempoMap::segmentAt(double seconds) const {
-    size_t i = 0;
-    while (i + 1 < segments_.size() && segments_[i + 1].startSeconds <= seconds)
-        ++i;
-    return segments_[i];
+    const auto after =
+        std::upper_bound(segments_.begin() + 1, segments_.end(), seconds,
+                         [](double time, const TempoSegment& s) { return time < s.startSeconds; });
+    return *(after - 1);
 }
 
 double TempoMap::beatsAt(double seconds) const {
@@ -21,10 +24,10 @@ double TempoMap::beatsAt(double seconds) const {
 }
 
 double TempoMap::secondsAt(double beats) const {
-    size_t i = 0;
-    while (i + 1 < segments_.size() && segments_[i + 1].startBeats <= beats)
-        ++i;
-    const TempoSegment& segment = segments_[i];
+    const auto after =
+        std::upper_bound(segments_.begin() + 1, segments_.end(), beats,
+                         [](double at, const TempoSegment& s) { return at < s.startBeats; });
+    const TempoSegment& segment = *(after - 1);
     return segment.startSeconds + (beats - segment.startBeats) * 60.0 / segment.beatsPerMinute;
 }
 
