@@ -62,7 +62,6 @@ class AudioFileWriter {
     void finish();
 
     void setGain(float gain) { gain_ = gain; }
-    int64_t framesWritten() const { return framesWritten_; }
     // Samples beyond full scale in an integer encoding, clipped when written.
     int64_t clippedSamples() const { return clipped_; }
     // Largest absolute sample as written: after the gain, after clipping.

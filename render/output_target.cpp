@@ -122,7 +122,6 @@ std::unique_ptr<OutputTarget> OutputTarget::open(const std::string& path, bool n
         }
         if (S_ISREG(status.st_mode)) {
             const bool existed = status.st_nlink > 0;
-            target->replacing_ = true;
             target->finalPath_ = resolved.string();
             const int fd = openTemporaryBeside(resolved, target->temporaryPath_);
             if (fd < 0) {
@@ -228,7 +227,7 @@ void OutputTarget::copySpoolToStream() {
 void OutputTarget::commit() {
     flush();
     if (streamFd_ >= 0) copySpoolToStream();
-    if (!replacing_) return;
+    if (temporaryPath_.empty()) return; // a stream
     // Errors of delayed writes show at close; only a complete file is renamed.
     const int fd = fd_;
     fd_ = -1;

@@ -37,11 +37,8 @@ class OutputTarget {
     bool seekable() const { return seekable_; }
     int64_t position() const { return position_; }
     int64_t length() const { return length_; }
-    // True for standard output, a FIFO or a device: written straight.
-    bool isStream() const { return !replacing_; }
     // The path as the user gave it; "standard output" for "-".
     const std::string& name() const { return name_; }
-    const std::string& temporaryPath() const { return temporaryPath_; }
 
   private:
     OutputTarget() = default;
@@ -62,7 +59,6 @@ class OutputTarget {
     int fd_ = -1;               // what is written to: the temporary file, a stream or a spool
     int streamFd_ = -1;         // the stream behind a spool
     bool ownsFd_ = true;        // false for standard output
-    bool replacing_ = false;
     bool seekable_ = false;
     int64_t base_ = 0; // where the file starts in fd_ (standard output may be mid-file)
     int64_t position_ = 0;
