@@ -220,7 +220,6 @@ void Lv2Library::describe() {
     Node midiEvent(lilv_new_uri(world, LV2_MIDI__MidiEvent));
     Node toggled(lilv_new_uri(world, LV2_CORE__toggled));
     Node integer(lilv_new_uri(world, LV2_CORE__integer));
-    Node enumeration(lilv_new_uri(world, LV2_CORE__enumeration));
     Node logarithmic(lilv_new_uri(world, LV2_PORT_PROPS__logarithmic));
     Node unit(lilv_new_uri(world, LV2_UNITS__unit));
     Node unitSymbol(lilv_new_uri(world, LV2_UNITS__symbol));
@@ -259,7 +258,6 @@ void Lv2Library::describe() {
         p.defaultValue = std::isnan(defaults[index]) ? p.minimum : defaults[index];
         p.toggled = lilv_port_has_property(plugin_, port, toggled);
         p.integer = lilv_port_has_property(plugin_, port, integer);
-        p.enumeration = lilv_port_has_property(plugin_, port, enumeration);
         p.logarithmic = lilv_port_has_property(plugin_, port, logarithmic);
         p.midi =
             p.kind == Lv2Port::Kind::AtomIn && lilv_port_supports_event(plugin_, port, midiEvent);

@@ -31,7 +31,7 @@ struct Lv2Port {
     std::string symbol;
     std::string name;
     float minimum = 0.0f, maximum = 1.0f, defaultValue = 0.0f;
-    bool toggled = false, integer = false, logarithmic = false, enumeration = false;
+    bool toggled = false, integer = false, logarithmic = false;
     std::vector<std::pair<float, std::string>> scalePoints;
     std::string unit;  // the unit's symbol ("Hz", "dB"), if the port names one
     bool midi = false; // an atom input that takes MIDI events
@@ -100,7 +100,6 @@ class Lv2Instance {
     Lv2Instance(const Lv2Instance&) = delete;
     Lv2Instance& operator=(const Lv2Instance&) = delete;
 
-    const Lv2Library& library() const { return *library_; }
     void activate();
     void deactivate();
 

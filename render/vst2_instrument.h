@@ -42,8 +42,6 @@ class Vst2Instrument : public Instrument {
 
     void describe(std::ostream& out) override;
 
-    hosting::PluginInstance& plugin() { return *plugin_; }
-
   private:
     std::unique_ptr<hosting::PluginInstance> plugin_;
     hosting::MidiEventList events_;
