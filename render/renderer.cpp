@@ -97,10 +97,12 @@ RenderResult renderScore(Instrument& instrument, const Score& score,
             if (after < eventCount) blockEnd = std::min(blockEnd, events[after].frame);
         }
         if (length) blockEnd = std::min(blockEnd, *length);
-        blockEnd = fitEvents(events, nextEvent, frame, blockEnd, instrument.maxEventsPerBlock());
+        const size_t capacity = instrument.maxEventsPerBlock();
+        blockEnd = fitEvents(events, nextEvent, frame, blockEnd, capacity);
         const auto frames = static_cast<int32_t>(blockEnd - frame);
+        // Events of one frame beyond what the instrument takes wait for the next block.
         size_t blockEvents = 0;
-        while (nextEvent + blockEvents < eventCount &&
+        while (nextEvent + blockEvents < eventCount && blockEvents < capacity &&
                events[nextEvent + blockEvents].frame < blockEnd)
             ++blockEvents;
 

@@ -121,13 +121,18 @@ TEST(Renderer, SplitsBlocksAtParameterChangesAndWhenTheEventListIsFull) {
     Score score;
     for (int64_t frame = 100; frame < 110; ++frame)
         score.events.push_back(midi(frame, 0xB0, 7, 1));
+    // More at one frame than the list takes: the rest follow a frame later.
+    for (int i = 0; i < 6; ++i)
+        score.events.push_back(midi(1000, 0xB0, 7, 2));
     score.endFrame = 2000;
     render(probe, score, settings, {{700, 0, 0.25f}, {1300, 0, 0.75f}});
 
     const ProbeLog& log = *probe.log;
-    ASSERT_EQ(log.events.size(), 10u);
+    ASSERT_EQ(log.events.size(), 16u);
     for (int64_t i = 0; i < 10; ++i)
         EXPECT_EQ(log.events[i].frame, 100 + i);
+    for (int64_t i = 10; i < 16; ++i)
+        EXPECT_EQ(log.events[i].frame, i < 14 ? 1000 : 1001);
     EXPECT_EQ(log.levelChanges, (std::vector<int64_t>{700, 1300}));
     EXPECT_FLOAT_EQ(probe.instrument->param(0), 0.75f);
 }
