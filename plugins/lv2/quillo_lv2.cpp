@@ -6,6 +6,7 @@
 // whole block renders. Blocks are never split at events, so both formats give the
 // same samples. Nothing in run() allocates, locks or blocks.
 
+#include "engine/engine_util.h"
 #include "plugins/lv2/lv2_ports.h"
 #include "synth/synth_core.h"
 
@@ -35,12 +36,6 @@ struct QuilloLv2 {
     LV2_URID frameTime = 0;
 };
 
-uint32_t bitsOf(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 const LV2_URID_Map* findMap(const LV2_Feature* const* features) {
     for (int i = 0; features && features[i]; ++i)
         if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
@@ -63,7 +58,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
     }
     self->core.setSampleRate(static_cast<float>(rate));
     for (int32_t i = 0; i < kNumParameters; ++i)
-        self->applied[i] = bitsOf(self->core.getParameter(i));
+        self->applied[i] = engine::floatBits(self->core.getParameter(i));
     self->midiEvent = map->map(map->handle, LV2_MIDI__MidiEvent);
     self->frameTime = map->map(map->handle, LV2_ATOM__frameTime);
     return self;
@@ -90,7 +85,7 @@ void applyControls(QuilloLv2& self) {
     for (int32_t i = 0; i < kNumParameters; ++i) {
         if (!self.controls[i]) continue;
         const float value = *self.controls[i];
-        const uint32_t bits = bitsOf(value);
+        const uint32_t bits = engine::floatBits(value);
         // A non-finite value is not applied, as the instrument ignores it.
         if (bits == self.applied[i] || !std::isfinite(value)) continue;
         self.applied[i] = bits;
