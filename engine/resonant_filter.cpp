@@ -62,8 +62,7 @@ float ResonantFilter::angleFor(float clamped) const {
         const float high = static_cast<float>(estimate * (1.0 + 0x1p-40));
         if (floatBits(low) == floatBits(high)) return low;
     }
-    const double hz = std::pow(2.0, y) * 40.0;
-    return static_cast<float>(hz / sampleRate * twoPi);
+    return exactAngleFor(clamped);
 }
 
 // The exact mapping, the library's power always: what angleFor must agree with.
