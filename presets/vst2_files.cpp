@@ -1,5 +1,7 @@
 #include "presets/vst2_files.h"
 
+#include "host_interface/aeffect.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -33,11 +33,6 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-constexpr int32_t fourCharCode(char a, char b, char c, char d) {
-    return static_cast<int32_t>((uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) |
-                                (uint32_t(uint8_t(c)) << 8) | uint32_t(uint8_t(d)));
-}
-
 // "qlo1" for 'qlo1'; an identifier that is not four printable characters as hex.
 std::string idText(int32_t id);
 

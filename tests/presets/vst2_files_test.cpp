@@ -2,6 +2,7 @@
 // trips, one clear error for each way a file can be broken, and what the tools'
 // --preset and --bank make of them.
 
+#include "host_interface/aeffect.h"
 #include "presets/factory_files.h"
 #include "presets/preset_loading.h"
 #include "presets/vst2_files.h"
