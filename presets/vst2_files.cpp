@@ -77,6 +77,7 @@ class Reader {
         std::memcpy(data, bytes_.data() + at_, size);
         at_ += size;
     }
+    void skip(size_t size) { at_ += size; }
     size_t at() const { return at_; }
     size_t left() const { return end_ - at_; }
 
@@ -299,8 +300,7 @@ BankFile decodeBank(const std::vector<uint8_t>& bytes) {
         if (program.values.size() != bank.programs[0].values.size())
             throw FileError(which + " holds " + number(program.values.size()) +
                             " values, program 0 holds " + number(bank.programs[0].values.size()));
-        std::vector<uint8_t> skip(size);
-        in.raw(skip.data(), size);
+        in.skip(size);
     }
     if (in.left() != 0)
         throw FileError("the header counts " + std::to_string(count) + " programs, but " +
