@@ -139,6 +139,18 @@ int32_t readChunkHeader(Reader& in, size_t header, const char* what, int32_t kin
     return magic;
 }
 
+// The opaque kinds' state: a byte count, then exactly that many bytes to the end.
+std::vector<uint8_t> readOpaqueChunk(Reader& in) {
+    if (in.left() < 4) throw FileError("the chunk size is missing");
+    const uint32_t size = static_cast<uint32_t>(in.word());
+    if (size != in.left())
+        throw FileError("the chunk size says " + number(size) + " bytes, but " + number(in.left()) +
+                        " follow it");
+    std::vector<uint8_t> chunk(size);
+    in.raw(chunk.data(), size);
+    return chunk;
+}
+
 ProgramFile readProgram(Reader& in, const char* what) {
     ProgramFile program;
     const int32_t magic =
@@ -151,13 +163,7 @@ ProgramFile readProgram(Reader& in, const char* what) {
     const int32_t count = in.word();
     in.raw(program.nameField.data(), kProgramNameSize);
     if (program.opaque) {
-        if (in.left() < 4) throw FileError("the chunk size is missing");
-        const uint32_t size = static_cast<uint32_t>(in.word());
-        if (size != in.left())
-            throw FileError("the chunk size says " + number(size) + " bytes, but " +
-                            number(in.left()) + " follow it");
-        program.chunk.resize(size);
-        in.raw(program.chunk.data(), size);
+        program.chunk = readOpaqueChunk(in);
         return program;
     }
     if (count < 0 || count > kMaxCount || size_t(count) * 4 != in.left())
@@ -266,13 +272,7 @@ BankFile decodeBank(const std::vector<uint8_t>& bytes) {
     const int32_t count = in.word();
     in.raw(bank.reserved.data(), bank.reserved.size());
     if (bank.opaque) {
-        if (in.left() < 4) throw FileError("the chunk size is missing");
-        const uint32_t size = static_cast<uint32_t>(in.word());
-        if (size != in.left())
-            throw FileError("the chunk size says " + number(size) + " bytes, but " +
-                            number(in.left()) + " follow it");
-        bank.chunk.resize(size);
-        in.raw(bank.chunk.data(), size);
+        bank.chunk = readOpaqueChunk(in);
         return bank;
     }
     if (count < 0 || count > kMaxCount)
