@@ -2,7 +2,6 @@
 
 #include "validate/text.h"
 
-#include <fstream>
 #include <stdexcept>
 
 namespace quillo::validate {
@@ -45,21 +44,15 @@ bool matchesPattern(const std::string& pattern, const std::string& text) {
 }
 
 KnownFailures KnownFailures::load(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) throw std::runtime_error("cannot read " + path);
     KnownFailures known;
-    std::string line;
-    int number = 0;
-    while (std::getline(file, line)) {
-        ++number;
-        const std::string text = trimmed(line);
-        if (text.empty() || text[0] == '#') continue;
+    const bool read = forEachEntry(path, [&](const std::string& text, int number) {
         const size_t bar = text.find('|');
         if (bar == std::string::npos)
             throw std::runtime_error(path + ":" + std::to_string(number) + ": no '|' in the entry");
         known.entries_.push_back(
             {trimmed(text.substr(0, bar)), trimmed(text.substr(bar + 1)), false});
-    }
+    });
+    if (!read) throw std::runtime_error("cannot read " + path);
     return known;
 }
 

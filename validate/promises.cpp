@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
 namespace quillo::validate {
@@ -74,20 +73,14 @@ void Promises::add(const std::string& line) {
 }
 
 void Promises::load(const std::string& path) {
-    std::ifstream file(path);
-    if (!file) throw std::invalid_argument("cannot read " + path);
-    std::string line;
-    int number = 0;
-    while (std::getline(file, line)) {
-        ++number;
-        const std::string text = trimmed(line);
-        if (text.empty() || text[0] == '#') continue;
+    const bool read = forEachEntry(path, [&](const std::string& text, int number) {
         try {
             add(text);
         } catch (const std::invalid_argument& error) {
             throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + error.what());
         }
-    }
+    });
+    if (!read) throw std::invalid_argument("cannot read " + path);
 }
 
 } // namespace quillo::validate
