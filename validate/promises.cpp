@@ -1,19 +1,13 @@
 #include "validate/promises.h"
 
+#include "hosting/command_line.h"
 #include "validate/text.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace quillo::validate {
 namespace {
-
-bool readNumber(const std::string& text, double& out) {
-    char* end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(out);
-}
 
 // "Env1 Dep=0.9, Cutoff=0.3": names may hold spaces, not '=' or ','.
 std::vector<ParameterSetting> readSettings(const std::string& text) {
@@ -26,7 +20,7 @@ std::vector<ParameterSetting> readSettings(const std::string& text) {
         const size_t equals = item.find('=');
         double value = 0.0;
         if (equals == std::string::npos || equals == 0 ||
-            !readNumber(trimmed(item.substr(equals + 1)), value))
+            !hosting::parseNumber(trimmed(item.substr(equals + 1)), value))
             throw std::invalid_argument("'" + item + "' is not NAME=VALUE");
         settings.push_back({trimmed(item.substr(0, equals)), static_cast<float>(value)});
         start = end + 1;
@@ -46,7 +40,7 @@ void Promises::add(const std::string& line) {
     };
     double number = 0.0;
     if (name == "exact-silence") {
-        if (!readNumber(argument, number) || number <= 0.0)
+        if (!hosting::parseNumber(argument, number) || number <= 0.0)
             throw std::invalid_argument("exact-silence needs a number of seconds above 0");
         exactSilenceSeconds = number;
     } else if (name == "unknown-opcodes-answer-0") {
@@ -54,7 +48,7 @@ void Promises::add(const std::string& line) {
         unknownOpcodesAnswerZero = true;
     } else if (name == "program-names") {
         // The interface gives program names 24 bytes, the terminating zero included.
-        if (!readNumber(argument, number) || number != std::floor(number) || number < 1 ||
+        if (!hosting::parseNumber(argument, number) || number != std::floor(number) || number < 1 ||
             number > 23)
             throw std::invalid_argument("program-names needs a length from 1 to 23");
         programNameLength = static_cast<int>(number);
