@@ -1,14 +1,12 @@
 #include "presets/factory_bank.h"
 
+// Each slug is made from its preset's name and is that preset's alone, so the slug of
+// what is asked finds the preset by its name, its slug or either in any case and
+// spacing: "Acid Squelch", "acid-squelch", "ACID SQUELCH".
 const FactoryPreset* findFactoryPreset(const std::string& name) {
     const std::string wanted = presetSlug(name);
-    for (int i = 0; i < kNumFactoryPresets; ++i) {
-        const FactoryPreset& preset = kFactoryPresets[i];
-        if (name == preset.name || name == preset.slug) return &preset;
-    }
-    for (int i = 0; i < kNumFactoryPresets; ++i) {
-        // Any case, any spacing: "acid squelch", "ACID-SQUELCH".
-        if (!wanted.empty() && wanted == kFactoryPresets[i].slug) return &kFactoryPresets[i];
-    }
+    if (wanted.empty()) return nullptr;
+    for (int i = 0; i < kNumFactoryPresets; ++i)
+        if (wanted == kFactoryPresets[i].slug) return &kFactoryPresets[i];
     return nullptr;
 }
