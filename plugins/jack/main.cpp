@@ -128,8 +128,7 @@ Options parse(int argc, char** argv, ParameterProbe& probe) {
         std::exit(kOk);
     }
     if (version) {
-        std::cout << "quillo-jack " << identity::kVersion / 1000 << "."
-                  << identity::kVersion / 100 % 10 << "." << identity::kVersion / 10 % 10 << "\n";
+        std::cout << "quillo-jack " << identity::versionText() << "\n";
         std::exit(kOk);
     }
     if (listPresets) {

@@ -62,12 +62,6 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string versionTriple() {
-    const int v = identity::kVersion; // 1000 reads 1.0.0
-    return std::to_string(v / 1000) + "." + std::to_string(v / 100 % 10) + "." +
-           std::to_string(v / 10 % 10);
-}
-
 const char* kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
                         "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                         "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
@@ -132,16 +126,15 @@ std::string presets() {
 
 std::string description() {
     const ProgramRecord defaults; // program 0 as the plug-in starts
-    const int v = identity::kVersion;
     std::ostringstream out;
     out << kPrefixes << "<" << lv2_ports::kUri << ">\n"
         << "    a lv2:InstrumentPlugin , doap:Project ;\n"
         << "    doap:name " << quoted(identity::kName) << " ;\n"
         << "    doap:maintainer [ foaf:name " << quoted(identity::kVendor) << " ] ;\n"
-        << "    doap:release [ doap:revision " << quoted(versionTriple()) << " ] ;\n"
+        << "    doap:release [ doap:revision " << quoted(identity::versionText()) << " ] ;\n"
         << "    rdfs:comment \"A monophonic two-oscillator subtractive synthesizer.\" ;\n"
-        << "    lv2:minorVersion " << v / 100 % 10 << " ;\n"
-        << "    lv2:microVersion " << v / 10 % 10 << " ;\n"
+        << "    lv2:minorVersion " << identity::kVersionMinor << " ;\n"
+        << "    lv2:microVersion " << identity::kVersionMicro << " ;\n"
         << "    lv2:requiredFeature urid:map ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    lv2:port ";
