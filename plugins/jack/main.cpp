@@ -202,8 +202,8 @@ bool runCommand(JackSynth& synth, ParameterProbe& probe, const std::string& line
             const Setting setting = parameterSetting(probe, argument);
             synth.sendParameter(setting.index, setting.value);
         } else if (verb == "program") {
-            synth.sendProgram(
-                static_cast<int32_t>(quillo::hosting::wholeNumber("program", argument, 0, 31)));
+            synth.sendProgram(static_cast<int32_t>(
+                quillo::hosting::wholeNumber("program", argument, 0, kNumPrograms - 1)));
         } else {
             std::cerr << "quillo-jack: unknown command '" << verb
                       << "' (param NAME=VALUE, program N, quit)\n";
@@ -279,13 +279,11 @@ int main(int argc, char** argv) {
         for (const std::string& line : lines)
             quit = quit || !runCommand(*synth, probe, line);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (++tick % 5 != 0) continue;
-        if (!showStatus) continue;
+        if (!showStatus || ++tick % 5 != 0) continue;
         const JackSynth::Status status = synth->takeStatus();
-        if (showStatus)
-            std::cerr << "\rquillo-jack: " << status.sampleRate << " Hz, " << status.bufferSize
-                      << " frames | " << status.notes << " notes | " << status.xruns
-                      << " xruns | peak " << decibels(status.peak) << "\x1b[K" << std::flush;
+        std::cerr << "\rquillo-jack: " << status.sampleRate << " Hz, " << status.bufferSize
+                  << " frames | " << status.notes << " notes | " << status.xruns << " xruns | peak "
+                  << decibels(status.peak) << "\x1b[K" << std::flush;
     }
     if (showStatus) std::cerr << "\n";
 
