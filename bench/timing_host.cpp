@@ -76,11 +76,7 @@ struct Case {
     uint64_t output = 0; // a hash of the last round's output
 };
 
-struct Event {
-    int64_t frame;
-    uint8_t bytes[3];
-    size_t length;
-};
+using Event = quillo::render::TimedMidiEvent;
 
 struct Options {
     std::string midiFile;
@@ -175,16 +171,8 @@ std::vector<Event> loadEvents(const std::string& path, double rate, double& seco
     } catch (const std::exception& error) {
         fail(error.what());
     }
-    std::vector<Event> events;
-    for (const quillo::render::TimedMidiEvent& e : score.events) {
-        Event event{};
-        event.frame = e.frame;
-        event.length = e.length;
-        std::copy(e.bytes, e.bytes + e.length, event.bytes);
-        events.push_back(event);
-    }
     seconds = static_cast<double>(score.fileEndFrame) / rate;
-    return events;
+    return score.events;
 }
 
 double millisecondsSince(Clock::time_point start) {
