@@ -26,12 +26,6 @@ LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
 
 constexpr uint32_t kMaxFrames = 2048;
 constexpr size_t kSequenceBytes = 2048;
-constexpr float kUnwritten = 12345.678f;
-
-[[noreturn]] void report(const char* what, int channel, uint32_t frame, float value) {
-    std::fprintf(stderr, "%s: output %d, frame %u: %g\n", what, channel, frame, double(value));
-    std::abort();
-}
 
 // A sequence of up to eight events, each of any frame, type and size, with any bytes;
 // the sequence's own size may cut the last event short.
@@ -106,20 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (std::isfinite(controls[i])) applied[i] = controls[i];
             if (std::fabs(applied[i]) > 1e6f) finite = false;
         }
-        for (auto& channel : outputs)
-            for (float& sample : channel)
-                sample = kUnwritten;
+        fuzz::markUnwritten(outputs);
         descriptor->run(plugin, frames);
-        for (int c = 0; c < 2; ++c) {
-            for (uint32_t i = 0; i < kMaxFrames; ++i) {
-                const float value = outputs[c][i];
-                if (i >= frames) {
-                    if (value != kUnwritten) report("wrote beyond the frames asked", c, i, value);
-                } else if (finite && !std::isfinite(value)) {
-                    report("sample not finite", c, i, value);
-                }
-            }
-        }
+        fuzz::checkWritten(outputs, frames, finite);
     }
     descriptor->deactivate(plugin);
     descriptor->cleanup(plugin);

@@ -50,6 +50,38 @@ class Bytes {
     size_t position_ = 0;
 };
 
+// Stereo outputs as a plug-in renders into them: before a render every sample is set
+// to a value no render gives, so that after it a sample written beyond the frames asked
+// shows. checkWritten aborts at such a sample, and (unless finite is false) at one
+// within the frames that is not finite.
+constexpr float kUnwritten = 12345.678f;
+
+template <size_t kFrames> void markUnwritten(float (&outputs)[2][kFrames]) {
+    for (auto& channel : outputs)
+        for (float& sample : channel)
+            sample = kUnwritten;
+}
+
+template <size_t kFrames>
+void checkWritten(const float (&outputs)[2][kFrames], size_t written, bool finite) {
+    for (int c = 0; c < 2; ++c) {
+        for (size_t i = 0; i < kFrames; ++i) {
+            const float value = outputs[c][i];
+            const char* fault = nullptr;
+            if (i >= written) {
+                if (value != kUnwritten) fault = "wrote beyond the frames asked";
+            } else if (finite && !std::isfinite(value)) {
+                fault = "sample not finite";
+            }
+            if (fault) {
+                std::fprintf(stderr, "%s: output %d, frame %zu: %g\n", fault, c, i,
+                             static_cast<double>(value));
+                std::abort();
+            }
+        }
+    }
+}
+
 // One synth, created through the factory with the stub host and closed as a
 // host closes it.
 class Synth {
@@ -90,30 +122,12 @@ class Synth {
 
   private:
     void renderInto(int32_t frames, int32_t checked, bool finite) {
-        for (int c = 0; c < 2; ++c)
-            for (int32_t i = 0; i < kMaxFrames; ++i)
-                outputs_[c][i] = kUnwritten;
+        markUnwritten(outputs_);
         float* outputs[2] = {outputs_[0], outputs_[1]};
         effect_->processReplacing(effect_, nullptr, outputs, frames);
-        for (int c = 0; c < 2; ++c) {
-            for (int32_t i = 0; i < kMaxFrames; ++i) {
-                const float value = outputs_[c][i];
-                if (i >= checked) {
-                    if (value != kUnwritten) report("wrote beyond the frames asked", c, i, value);
-                } else if (finite && !std::isfinite(value)) {
-                    report("sample not finite", c, i, value);
-                }
-            }
-        }
+        checkWritten(outputs_, static_cast<size_t>(checked), finite);
     }
 
-    [[noreturn]] static void report(const char* what, int channel, int32_t frame, float value) {
-        std::fprintf(stderr, "%s: output %d, frame %d: %g\n", what, channel, frame,
-                     static_cast<double>(value));
-        std::abort();
-    }
-
-    static constexpr float kUnwritten = 12345.678f;
     AEffect* effect_ = nullptr;
     float outputs_[2][kMaxFrames];
 };
