@@ -46,6 +46,20 @@ class Writer {
         const auto* p = reinterpret_cast<const uint8_t*>(data);
         bytes.insert(bytes.end(), p, p + size);
     }
+    // A chunk's header as far as its count, the size field left for closeChunk; returns
+    // where the chunk starts.
+    size_t beginChunk(int32_t kind, int32_t formatVersion, int32_t pluginId, int32_t pluginVersion,
+                      int32_t count) {
+        const size_t start = bytes.size();
+        word(kChunkMagic);
+        word(0);
+        word(kind);
+        word(formatVersion);
+        word(pluginId);
+        word(pluginVersion);
+        word(count);
+        return start;
+    }
     // Writes the byte size of everything after the size field at start + 4.
     void closeChunk(size_t start) {
         const uint32_t size = static_cast<uint32_t>(bytes.size() - start - kSizeFieldEnd);
@@ -93,14 +107,9 @@ void writeProgram(Writer& out, const ProgramFile& program) {
     const size_t count = program.opaque ? program.chunk.size() : program.values.size();
     if (count > size_t(program.opaque ? INT32_MAX - 64 : kMaxCount))
         throw FileError("too large for a program file");
-    const size_t start = out.bytes.size();
-    out.word(kChunkMagic);
-    out.word(0);
-    out.word(program.opaque ? kOpaqueProgramMagic : kProgramMagic);
-    out.word(program.formatVersion);
-    out.word(program.pluginId);
-    out.word(program.pluginVersion);
-    out.word(program.opaque ? 0 : static_cast<int32_t>(count));
+    const size_t start = out.beginChunk(
+        program.opaque ? kOpaqueProgramMagic : kProgramMagic, program.formatVersion,
+        program.pluginId, program.pluginVersion, program.opaque ? 0 : static_cast<int32_t>(count));
     out.raw(program.nameField.data(), kProgramNameSize);
     if (program.opaque) {
         out.word(static_cast<int32_t>(count));
@@ -229,13 +238,9 @@ std::vector<uint8_t> encode(const BankFile& bank) {
     if (bank.programs.size() > size_t(kMaxCount) || bank.chunk.size() > size_t(INT32_MAX - 256))
         throw FileError("too large for a bank file");
     Writer out;
-    out.word(kChunkMagic);
-    out.word(0);
-    out.word(bank.opaque ? kOpaqueBankMagic : kBankMagic);
-    out.word(bank.formatVersion);
-    out.word(bank.pluginId);
-    out.word(bank.pluginVersion);
-    out.word(static_cast<int32_t>(bank.opaque ? 0 : bank.programs.size()));
+    const size_t start = out.beginChunk(
+        bank.opaque ? kOpaqueBankMagic : kBankMagic, bank.formatVersion, bank.pluginId,
+        bank.pluginVersion, static_cast<int32_t>(bank.opaque ? 0 : bank.programs.size()));
     out.raw(bank.reserved.data(), bank.reserved.size());
     if (bank.opaque) {
         out.word(static_cast<int32_t>(bank.chunk.size()));
@@ -249,7 +254,7 @@ std::vector<uint8_t> encode(const BankFile& bank) {
             writeProgram(out, program);
         }
     }
-    out.closeChunk(0);
+    out.closeChunk(start);
     if (out.bytes.size() > size_t(INT32_MAX)) throw FileError("too large for a bank file");
     return out.bytes;
 }
